@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The project's two commands:
+#   ./build.sh run  [program arguments]   install, build Release, start the client
+#   ./build.sh test [ctest arguments]     install, build Debug -O1 with ASan/UBSan, run the suite
+# and one more:
+#   ./build.sh bench                      install, build Release with benchmarks, run them
+set -euo pipefail
+cd "$(dirname "$(readlink -f "$0")")"
+
+verb=${1:-}
+[ $# -gt 0 ] && shift
+
+install_packages() {
+    local want missing=() pkg
+    want=$(sed -n "s/^$1:[[:space:]]*//p" packages.list)
+    [ -n "$want" ] || { echo "build.sh: no package list for '$1'" >&2; exit 2; }
+    for pkg in $want; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "build.sh: installing ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {   # dir, cmake options...
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -- -j"$(nproc)"
+}
+
+case "$verb" in
+run)
+    install_packages run
+    configure_and_build build/release -DCMAKE_BUILD_TYPE=Release -DQUILLMAR_TESTS=OFF
+    exec build/release/bin/quillmar "$@"
+    ;;
+test)
+    install_packages test
+    configure_and_build build/test -DCMAKE_BUILD_TYPE=Debug -DQUILLMAR_SANITIZE=ON -DQUILLMAR_TESTS=ON
+    exec ctest --test-dir build/test --output-on-failure -j"$(nproc)" "$@"
+    ;;
+bench)
+    install_packages bench
+    configure_and_build build/bench -DCMAKE_BUILD_TYPE=Release -DQUILLMAR_TESTS=OFF -DQUILLMAR_BENCH=ON
+    for b in build/bench/bench/bench_*; do [ -x "$b" ] && "$b" "$@"; done
+    ;;
+*)
+    echo "usage: ./build.sh run|test|bench [arguments]" >&2
+    exit 2
+    ;;
+esac

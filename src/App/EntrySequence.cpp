@@ -1,0 +1,110 @@
+#include "EntrySequence.h"
+
+#include "ClientApplication.h"
+#include "TerminationSignals.h"
+#include "Ui.h"
+
+#include "Business/Business.h"
+#include "Business/Data/NoSupportDataVersion.h"
+#include "Runtime/AutoReleasePool.h"
+#include "Runtime/CommandLine.h"
+#include "Runtime/Log.h"
+
+namespace {
+
+using TPool = TRetainCountObjectAutoReleasePool;
+
+// Forms and the instance guard go before the application object, however
+// the procedure ends.
+struct TUiShutdownGuard {
+    ~TUiShutdownGuard() { TUi::Shutdown(); }
+};
+
+int RunMessageLoop(TClientApplication& aApp)
+{
+    TPool::DoProc([] {
+        TUi::Init();
+        TUi::CreateForms();
+    });
+    TLog::O(lolInfo, "设置程序标题 %s", {TUi::kApplicationTitle});
+    int loopResult = 0;
+    {
+        TTerminationSignals termination;
+        loopResult = aApp.exec();
+    }
+    if (auto error = aApp.TakePendingError())
+        std::rethrow_exception(error);
+    TLog::O(lolInfo, "程序运行循环执行后 反初始化");
+    TPool::DoProc([] {
+        TUi::UnInit();
+        TUi::Shutdown();
+    });
+    TPool::DoProc([] { TBusiness::UnInit(); });
+    return loopResult;
+}
+
+int RunApplication(int& argc, char** argv)
+{
+    TLog::O(lolInfo, "程序初始化(应用、应用标题和应用风格等)");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    TClientApplication app(argc, argv);
+    QCoreApplication::setApplicationName("Quillmar");
+    QGuiApplication::setDesktopFileName("quillmar");
+    TUiShutdownGuard uiGuard;
+
+    TLog::O(lolInfo, "程序检测是否已经有实例在运行");
+    if (!TUi::IsFirstInstance()) {
+        TLog::O(lolInfo, "程序检测到已经有实例在运行，显示之");
+        TUi::ShowPrevInstance();
+        TLog::O(lolInfo, "程序结束");
+        return 0;
+    }
+
+    TLog::O(lolInfo, "程序运行循环执行前 初始化");
+    if (FindCmdLineSwitch(ProcessArguments(), "ClearAllData")) {
+        TLog::O(lolInfo, "程序检测到命令行参数 \"ClearAllData\"");
+        TBusiness::ClearDataPathAllData();
+        TLog::O(lolInfo, "程序结束");
+        return 0;
+    }
+
+    TPool::DoProc([] { TBusiness::Init(); });
+    try {
+        return RunMessageLoop(app);
+    } catch (const ENoSupportDataVersion& e) {
+        TLog::O(lolError, "数据版本不支持：%s", {e.what()});
+        bool clear = false;
+        TPool::DoProc([&] {
+            TUi::Shutdown();
+            clear = TBusiness::ApplicationExitNeedClearAllData();
+            TBusiness::UnInit();
+        });
+        if (clear) {
+            TLog::O(lolInfo, "程序退出时需要清除所有数据");
+            TBusiness::ClearDataPathAllData();
+        }
+        return 1;
+    } catch (...) {
+        // Nothing leaves with the business layer (and its threads) still up.
+        if (TBusiness::Initialized()) {
+            TUi::Shutdown();
+            try {
+                TPool::DoProc([] { TBusiness::UnInit(); });
+            } catch (const std::exception& e) {
+                TLog::O(lolError, "业务层反初始化失败：%s", {e.what()});
+            }
+        }
+        throw;
+    }
+}
+
+} // namespace
+
+int RunClient(int& argc, char** argv)
+{
+    TLog::O(lolInfo, "程序启动");
+    int exitCode = 0;
+    TPool::DoProc([&] { exitCode = RunApplication(argc, argv); });
+    TLog::O(lolInfo, "程序结束");
+    return exitCode;
+}

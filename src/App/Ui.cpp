@@ -1,0 +1,74 @@
+#include "Ui.h"
+
+#include "PlainMainWindow.h"
+#include "SingleInstance.h"
+
+#include "Runtime/Log.h"
+
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<TSingleInstance> gInstance;
+std::unique_ptr<TPlainMainWindow> gMainWindow;
+
+void BringMainWindowToFront()
+{
+    TLog::O(lolInfo, "程序收到另一实例的显示请求，显示主窗口");
+    if (!gMainWindow)
+        return;
+    gMainWindow->setWindowState(gMainWindow->windowState() & ~Qt::WindowMinimized);
+    gMainWindow->show();
+    gMainWindow->raise();
+    gMainWindow->activateWindow();
+}
+
+} // namespace
+
+bool TUi::IsFirstInstance()
+{
+    gInstance = std::make_unique<TSingleInstance>();
+    if (!gInstance->Acquire()) {
+        gInstance.reset();
+        return false;
+    }
+    gInstance->Listen(BringMainWindowToFront);
+    return true;
+}
+
+void TUi::ShowPrevInstance()
+{
+    if (!TSingleInstance::SendShow())
+        TLog::O(lolWorn, "不能联系正在运行的实例");
+}
+
+void TUi::Init()
+{
+    auto trace = TLog::MEnterExit(lolInfo, lolDebug, "展现层初始化");
+}
+
+void TUi::UnInit()
+{
+    auto trace = TLog::MEnterExit(lolInfo, lolDebug, "展现层反初始化");
+}
+
+void TUi::CreateForms()
+{
+    gMainWindow = std::make_unique<TPlainMainWindow>();
+    gMainWindow->setWindowTitle(QString::fromUtf8(kApplicationTitle));
+    gMainWindow->show();
+    // Runs once the loop has delivered what show() queued.
+    QTimer::singleShot(0, [] { TLog::O(lolInfo, "主窗口已显示"); });
+}
+
+QWidget* TUi::MainWindow()
+{
+    return gMainWindow.get();
+}
+
+void TUi::Shutdown()
+{
+    gMainWindow.reset();
+    gInstance.reset();
+}

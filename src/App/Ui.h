@@ -1,0 +1,29 @@
+// TUi: the presentation layer's facade. It keeps the single-instance
+// guard and the forms the entry sequence builds.
+#pragma once
+
+#include "Runtime/Singleton.h"
+
+class QWidget;
+
+class TUi : public TSingletonManager {
+public:
+    static constexpr const char* kApplicationTitle = "Quillmar客户端V4.0.0";
+
+    // True when no other client of this user runs; this instance then
+    // holds the lock until Shutdown and answers show requests.
+    static bool IsFirstInstance();
+    // Asks the running client to bring its window to the front; does not
+    // wait for it to do so.
+    static void ShowPrevInstance();
+
+    static void Init();
+    static void UnInit();
+
+    // Builds the first forms and shows the main window.
+    static void CreateForms();
+    static QWidget* MainWindow();
+    // Drops the forms and the instance guard; runs before the application
+    // object goes.
+    static void Shutdown();
+};

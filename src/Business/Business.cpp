@@ -1,0 +1,149 @@
+#include "Business.h"
+
+#include "Data/DataFolder.h"
+#include "Data/DataFolderClear.h"
+#include "Runtime/IniFile.h"
+#include "Runtime/Log.h"
+#include "Runtime/ProgramPaths.h"
+
+#include <exception>
+#include <vector>
+
+namespace {
+
+// The managers join these tables as they are built.
+constexpr std::span<const TSingletonClass> kBuildOrder{};
+constexpr std::span<const TBusinessCall> kInitCalls{};
+constexpr std::span<const TBusinessCall> kUnInitCalls{};
+constexpr std::span<const TSingletonClass> kReleaseOrder{};
+
+const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
+
+bool gInitialized = false;
+
+void ReleaseBuilt(std::span<const TSingletonClass> aBuild, std::exception_ptr& aFirstError)
+{
+    for (auto it = aBuild.rbegin(); it != aBuild.rend(); ++it) {
+        if (!it->IsBuilt())
+            continue;
+        TLog::O(lolDebug, "释放单例 %s", {it->Name});
+        try {
+            it->ReleaseInstance();
+        } catch (const std::exception& e) {
+            TLog::O(lolError, "释放单例 %s 失败：%s", {it->Name, e.what()});
+            if (!aFirstError)
+                aFirstError = std::current_exception();
+        }
+    }
+}
+
+} // namespace
+
+const TBusinessLifecycle& TBusiness::Lifecycle()
+{
+    return kLifecycle;
+}
+
+void TBusiness::Init()
+{
+    Init(kLifecycle);
+}
+
+void TBusiness::Init(const TBusinessLifecycle& aLifecycle)
+{
+    auto trace = TLog::MEnterExit(lolInfo, lolDebug, "业务层初始化");
+    if (gInitialized)
+        throw Exception(TSingleton::kAlreadyBuilt);
+    std::vector<TSingletonClass> built;
+    try {
+        for (const auto& singleton : aLifecycle.Build) {
+            TLog::O(lolDebug, "构建单例 %s", {singleton.Name});
+            BuildSingleton(singleton);
+            built.push_back(singleton);
+        }
+        for (const auto& call : aLifecycle.InitCalls) {
+            TLog::O(lolDebug, "调用 %s", {call.Name});
+            call.Run();
+        }
+    } catch (const std::exception& e) {
+        TLog::O(lolError, "业务层初始化失败：%s", {e.what()});
+        // Stop what the init calls started (threads) before anything goes,
+        // then release what this call built, and only that.
+        for (const auto& call : aLifecycle.UnInitCalls) {
+            try {
+                call.Run();
+            } catch (const std::exception& inner) {
+                TLog::O(lolError, "调用 %s 失败：%s", {call.Name, inner.what()});
+            }
+        }
+        std::exception_ptr ignored;
+        ReleaseBuilt(built, ignored);
+        throw;
+    }
+    gInitialized = true;
+}
+
+void TBusiness::UnInit()
+{
+    UnInit(kLifecycle);
+}
+
+void TBusiness::UnInit(const TBusinessLifecycle& aLifecycle)
+{
+    auto trace = TLog::MEnterExit(lolInfo, lolDebug, "业务层反初始化");
+    std::exception_ptr firstError;
+    for (const auto& call : aLifecycle.UnInitCalls) {
+        TLog::O(lolDebug, "调用 %s", {call.Name});
+        try {
+            call.Run();
+        } catch (const std::exception& e) {
+            TLog::O(lolError, "调用 %s 失败：%s", {call.Name, e.what()});
+            if (!firstError)
+                firstError = std::current_exception();
+        }
+    }
+    for (const auto& singleton : aLifecycle.Release) {
+        if (!singleton.IsBuilt())
+            continue;
+        TLog::O(lolDebug, "释放单例 %s", {singleton.Name});
+        try {
+            ReleaseSingleton(singleton);
+        } catch (const std::exception& e) {
+            TLog::O(lolError, "释放单例 %s 失败：%s", {singleton.Name, e.what()});
+            if (!firstError)
+                firstError = std::current_exception();
+        }
+    }
+    // Managers built but missing from the release order go last.
+    ReleaseBuilt(aLifecycle.Build, firstError);
+    gInitialized = false;
+    if (firstError)
+        std::rethrow_exception(firstError);
+}
+
+bool TBusiness::Initialized()
+{
+    return gInitialized;
+}
+
+void TBusiness::ClearDataPathAllData()
+{
+    if (gInitialized)
+        throw Exception(kCannotClear);
+    const auto programFolder = ProgramFolder();
+    const auto dataFolder =
+        ResolveDataFolder(TIniFile::LoadFromFile(programFolder / kBaseConfigFileName), programFolder);
+    TLog::O(lolInfo, "清除数据文件夹 %s", {dataFolder.string()});
+    std::vector<std::string> failures;
+    for (const auto& path : ClearDataFolderItems(dataFolder, programFolder, failures))
+        TLog::O(lolInfo, "已删除 %s", {path.string()});
+    for (const auto& failure : failures)
+        TLog::O(lolError, "不能删除 %s", {failure});
+    if (!failures.empty())
+        throw Exception("不能清除全部数据：" + failures.front());
+}
+
+bool TBusiness::ApplicationExitNeedClearAllData()
+{
+    return false;
+}

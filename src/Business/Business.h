@@ -1,0 +1,49 @@
+// TBusiness: builds and releases every manager of the business layer, in
+// fixed orders kept as tables. Managers join the tables as they are built;
+// they never register themselves through static initialisers (the linker
+// drops unreferenced objects of static libraries).
+#pragma once
+
+#include <span>
+
+#include "Runtime/Singleton.h"
+
+struct TBusinessCall {
+    const char* Name;
+    void (*Run)();   // does nothing when its manager is not built
+};
+
+struct TBusinessLifecycle {
+    std::span<const TSingletonClass> Build;        // Init: build, in this order
+    std::span<const TBusinessCall> InitCalls;      // Init: then call these
+    std::span<const TBusinessCall> UnInitCalls;    // UnInit: first call these
+    std::span<const TSingletonClass> Release;      // UnInit: then release these
+};
+
+class TBusiness : public TSingletonManager {
+public:
+    static constexpr const char* kCannotClear = "业务层已经初始化了，不能清除数据！";
+
+    // The program's own orders.
+    static const TBusinessLifecycle& Lifecycle();
+
+    // Builds every manager, then runs the init calls. When a step fails,
+    // whatever was built is released again before the error goes on.
+    static void Init();
+    static void Init(const TBusinessLifecycle& aLifecycle);
+    // Runs the uninit calls, then releases the managers in the release
+    // order, and then any manager still built, last built first. Every step
+    // runs even when one fails; the first failure is raised at the end.
+    static void UnInit();
+    static void UnInit(const TBusinessLifecycle& aLifecycle);
+    static bool Initialized();
+
+    // Removes the user's data; refused with "业务层已经初始化了，不能清除数据！"
+    // while the business layer is built.
+    static void ClearDataPathAllData();
+
+    // Whether the configuration asks for the data to be cleared at exit
+    // after a data-version error. False until the configuration manager
+    // exists.
+    static bool ApplicationExitNeedClearAllData();
+};

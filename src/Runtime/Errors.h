@@ -1,0 +1,24 @@
+// The runtime's exception classes.
+//
+// Errors are exceptions. `Exception` carries one of the system's own
+// messages (mostly Chinese, shown to the user as they stand);
+// `EInvalidPointer` marks a programming error of the object runtime.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+class Exception : public std::runtime_error {
+public:
+    explicit Exception(const std::string& aMessage) : std::runtime_error(aMessage) {}
+};
+
+class EInvalidPointer : public Exception {
+public:
+    static constexpr const char* kMessage = "Invalid pointer operation";
+    EInvalidPointer() : Exception(kMessage) {}
+};
+
+// Reports a runtime programming error where no exception can be raised
+// (a destructor): logs it at Error and aborts the process.
+[[noreturn]] void AbortInvalidPointer(const char* aWhere) noexcept;

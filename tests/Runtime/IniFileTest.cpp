@@ -1,0 +1,71 @@
+#include "Runtime/CommandLine.h"
+#include "Runtime/IniFile.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(IniFileTest, WindowsProfileRules)
+{
+    const auto ini = TIniFile::LoadFromText(
+        "; comment\r\n"
+        "top=ignored outside any section\r\n"
+        "[Log]\r\n"
+        "  LogToMode = File \r\n"
+        "# not a comment=kept\r\n"
+        "Empty=\r\n"
+        "Quoted=\"  spaced  \"\r\n"
+        "Inline=a ; b\r\n"
+        "logtomode=second\r\n"
+        "no equals sign\r\n"
+        "[ log ]\n"
+        "Extra=x=y\n"
+        "[Other]\r"
+        "K=v");
+    EXPECT_EQ(ini.ReadString("LOG", "logtomode", "-"), "File");
+    EXPECT_EQ(ini.ReadString("Log", "Empty", "-"), "");
+    EXPECT_EQ(ini.ReadString("Log", "Missing", "-"), "-");
+    EXPECT_EQ(ini.ReadString("Log", "Quoted", "-"), "  spaced  ");
+    EXPECT_EQ(ini.ReadString("Log", "Inline", "-"), "a ; b");
+    EXPECT_EQ(ini.ReadString("Log", "# not a comment", "-"), "kept");
+    EXPECT_EQ(ini.ReadString("Log", "Extra", "-"), "x=y");
+    EXPECT_EQ(ini.ReadString("Other", "K", "-"), "v");
+    EXPECT_EQ(ini.ReadString("Nowhere", "top", "-"), "-");
+    EXPECT_EQ(ini.ReadSection("log"),
+              (std::vector<std::string>{"LogToMode", "# not a comment", "Empty", "Quoted", "Inline", "logtomode", "Extra"}));
+    EXPECT_TRUE(ini.SectionExists("OTHER"));
+    EXPECT_FALSE(ini.SectionExists("Oth"));
+}
+
+TEST(IniFileTest, Encodings)
+{
+    using namespace std::string_literals;
+    struct TCase {
+        const char* Name;
+        std::string Bytes;
+    } cases[] = {
+        {"utf8", "[S]\nK=中文\n"},
+        {"utf8 bom", "\xEF\xBB\xBF[S]\nK=中文\n"},
+        {"utf16le bom", "\xFF\xFE[\0S\0]\0\n\0K\0=\0\x2D\x4E\x87\x65\n\0"s},
+        {"utf16be bom", "\xFE\xFF\0[\0S\0]\0\n\0K\0=\x4E\x2D\x65\x87\0\n"s},
+        {"gb18030", "[S]\nK=\xD6\xD0\xCE\xC4\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TIniFile::LoadFromText(c.Bytes).ReadString("S", "K", "-"), "中文") << c.Name;
+}
+
+TEST(CommandLineTest, SwitchesAndValues)
+{
+    const TArguments args = {"/clearALLdata", "-LogToMode", "File", "-LogOutLevel:Debug", "-Empty", "-Next", "plain"};
+    EXPECT_TRUE(FindCmdLineSwitch(args, "ClearAllData"));
+    EXPECT_FALSE(FindCmdLineSwitch(args, "Clear"));
+    EXPECT_FALSE(FindCmdLineSwitch({"ClearAllData", "--ClearAllData"}, "ClearAllData"));
+    EXPECT_EQ(FindCmdLineSwitchValue(args, "logtomode"), "File");
+    EXPECT_EQ(FindCmdLineSwitchValue(args, "LogOutLevel"), "Debug");
+    EXPECT_EQ(FindCmdLineSwitchValue(args, "Empty"), std::nullopt);   // next one is a switch
+    EXPECT_EQ(FindCmdLineSwitchValue(args, "Next"), "plain");
+    EXPECT_EQ(FindCmdLineSwitchValue({"-LogToMode="}, "LogToMode"), "");
+    EXPECT_EQ(FindCmdLineSwitchValue({"-LogToModeFile"}, "LogToMode"), std::nullopt);
+}
+
+} // namespace
