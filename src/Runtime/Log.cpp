@@ -143,8 +143,10 @@ void TLog::UpdateCurrentThreadName(std::string_view aName)
 void TLog::Start(const TArguments& aArgs)
 {
     UpdateCurrentThreadName("主线程");
-    const auto config = TIniFile::LoadFromFile(ProgramFolder() / kBaseConfigFileName);
-    Start(ReadLogSettings(config, aArgs), ChooseFolder(ProgramFolder(), UserStateFolder()));
+    const auto settings = ReadLogSettings(TIniFile::LoadFromFile(ProgramFolder() / kBaseConfigFileName), aArgs);
+    // No folder is made while logging is off.
+    Start(settings, settings.Mode == TLogMode::Null ? std::filesystem::path()
+                                                    : ChooseFolder(ProgramFolder(), UserStateFolder()));
 }
 
 void TLog::Start(const TLogSettings& aSettings, const std::filesystem::path& aFolder)

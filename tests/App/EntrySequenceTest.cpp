@@ -1,1 +1,307 @@
-// placeholder replaced below
+// The client as a user starts it: the real binary in a folder of its own,
+// with its own HOME and XDG folders, so runs never share a lock or data.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kSeparator(40, '=');
+
+class TSandbox {
+public:
+    // aRuntime: share another sandbox's runtime folder (its instance lock).
+    explicit TSandbox(const fs::path& aRuntime = {})
+    {
+        // Beside the test, so the program can be hard-linked in.
+        std::string pattern = (fs::current_path() / "qm-app-XXXXXX").string();
+        Root = mkdtemp(pattern.data());
+        for (const char* folder : {"prog/skin", "home", "data", "state", "config"})
+            fs::create_directories(Root / folder);
+        if (aRuntime.empty()) {
+            // Socket paths are short: the runtime folder lives in /tmp.
+            char runtime[] = "/tmp/qm-rt-XXXXXX";
+            Runtime = mkdtemp(runtime);
+            FOwnsRuntime = true;
+        } else {
+            Runtime = aRuntime;
+        }
+        std::error_code ec;
+        fs::create_hard_link(QUILLMAR_CLIENT_PATH, Prog() / "quillmar", ec);
+        if (ec)
+            fs::copy_file(QUILLMAR_CLIENT_PATH, Prog() / "quillmar");
+        WriteConfig("[Log]\nLogToMode=File\nLogOutLevel=Info\n");
+    }
+    ~TSandbox()
+    {
+        for (pid_t pid : FChildren)
+            if (::kill(pid, 0) == 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+        std::error_code ec;
+        fs::remove_all(Root, ec);
+        if (FOwnsRuntime)
+            fs::remove_all(Runtime, ec);
+    }
+
+    fs::path Prog() const { return Root / "prog"; }
+    fs::path DefaultDataFolder() const { return Root / "data" / "Quillmar 3 Mail"; }
+    void WriteConfig(const std::string& aText) const { std::ofstream(Prog() / "QuillmarClient.cfg") << aText; }
+
+    pid_t Start(const std::vector<std::string>& aArgs, const std::map<std::string, std::string>& aEnv = {})
+    {
+        std::map<std::string, std::string> env;
+        for (char** e = environ; *e; ++e) {
+            std::string entry(*e);
+            const auto eq = entry.find('=');
+            if (eq != std::string::npos)
+                env[entry.substr(0, eq)] = entry.substr(eq + 1);
+        }
+        env.erase("QMC2FOLDER");
+        env["HOME"] = (Root / "home").string();
+        env["XDG_RUNTIME_DIR"] = Runtime.string();
+        env["XDG_DATA_HOME"] = (Root / "data").string();
+        env["XDG_STATE_HOME"] = (Root / "state").string();
+        env["XDG_CONFIG_HOME"] = (Root / "config").string();
+        env["QT_QPA_PLATFORM"] = "offscreen";
+        for (const auto& [key, value] : aEnv)
+            env[key] = value;
+
+        std::vector<std::string> envText;
+        for (const auto& [key, value] : env)
+            envText.push_back(key + "=" + value);
+        std::vector<char*> envp, argv;
+        for (auto& entry : envText)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        std::string program = (Prog() / "quillmar").string();
+        std::vector<std::string> args = aArgs;
+        argv.push_back(program.data());
+        for (auto& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string output = (Root / "output.txt").string();
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        pid_t pid = -1;
+        const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(rc, 0) << std::strerror(rc);
+        FChildren.push_back(pid);
+        return pid;
+    }
+
+    // The exit code, or -1 (after a kill) when the program outlives aTimeout.
+    static int WaitExit(pid_t aPid, std::chrono::milliseconds aTimeout = 30s)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + aTimeout;
+        int status = 0;
+        while (::waitpid(aPid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ::kill(aPid, SIGKILL);
+                ::waitpid(aPid, &status, 0);
+                return -1;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    // The messages of every log line, in file order, without stamp and thread.
+    std::vector<std::string> LogLines() const
+    {
+        std::vector<std::string> lines;
+        if (!fs::exists(Prog() / "Log"))
+            return lines;
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(Prog() / "Log"))
+            files.push_back(entry.path());
+        std::sort(files.begin(), files.end());
+        for (const auto& file : files) {
+            std::ifstream in(file);
+            for (std::string line; std::getline(in, line);) {
+                const auto cut = line.find("]  ");
+                lines.push_back(cut == std::string::npos ? line : line.substr(cut + 3));
+            }
+        }
+        return lines;
+    }
+
+    bool WaitForLine(const std::string& aMessage, std::chrono::milliseconds aTimeout = 30s) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + aTimeout;
+        do {
+            for (const auto& line : LogLines())
+                if (line == aMessage)
+                    return true;
+            std::this_thread::sleep_for(20ms);
+        } while (std::chrono::steady_clock::now() < deadline);
+        return false;
+    }
+
+    std::string Output() const
+    {
+        std::ifstream in(Root / "output.txt");
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    fs::path Root;
+    fs::path Runtime;
+
+private:
+    bool FOwnsRuntime = false;
+    std::vector<pid_t> FChildren;
+};
+
+std::string Joined(const std::vector<std::string>& aLines)
+{
+    std::string text;
+    for (const auto& line : aLines)
+        text += line + "\n";
+    return text;
+}
+
+TEST(EntrySequenceTest, NormalRunLogsEveryPhaseAndStopsOnTerm)
+{
+    TSandbox sandbox;
+    const pid_t pid = sandbox.Start({});
+    ASSERT_TRUE(sandbox.WaitForLine("主窗口已显示")) << Joined(sandbox.LogLines()) << sandbox.Output();
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(TSandbox::WaitExit(pid), 0) << sandbox.Output();
+    EXPECT_EQ(sandbox.LogLines(), (std::vector<std::string>{
+                                      kSeparator,
+                                      "Log 启动",
+                                      "程序启动",
+                                      "程序初始化(应用、应用标题和应用风格等)",
+                                      "程序检测是否已经有实例在运行",
+                                      "程序运行循环执行前 初始化",
+                                      "业务层初始化",
+                                      "展现层初始化",
+                                      "设置程序标题 Quillmar客户端V4.0.0",
+                                      "主窗口已显示",
+                                      "程序收到信号 15，退出消息循环",
+                                      "程序运行循环执行后 反初始化",
+                                      "展现层反初始化",
+                                      "业务层反初始化",
+                                      "程序结束",
+                                      "Log 结束",
+                                  }))
+        << sandbox.Output();
+}
+
+TEST(EntrySequenceTest, SecondInstanceHandsOverAndBuildsNothing)
+{
+    TSandbox first;
+    const pid_t running = first.Start({});
+    ASSERT_TRUE(first.WaitForLine("主窗口已显示")) << first.Output();
+
+    TSandbox second(first.Runtime);
+    EXPECT_EQ(TSandbox::WaitExit(second.Start({}), 20s), 0) << second.Output();
+    EXPECT_EQ(second.LogLines(), (std::vector<std::string>{
+                                     kSeparator,
+                                     "Log 启动",
+                                     "程序启动",
+                                     "程序初始化(应用、应用标题和应用风格等)",
+                                     "程序检测是否已经有实例在运行",
+                                     "程序检测到已经有实例在运行，显示之",
+                                     "程序结束",
+                                     "程序结束",
+                                     "Log 结束",
+                                 }))
+        << second.Output();
+    EXPECT_TRUE(first.WaitForLine("程序收到另一实例的显示请求，显示主窗口")) << Joined(first.LogLines());
+
+    ::kill(running, SIGTERM);
+    EXPECT_EQ(TSandbox::WaitExit(running), 0) << first.Output();
+}
+
+TEST(EntrySequenceTest, ClearAllDataRemovesTheDataItemsOnly)
+{
+    struct TCase {
+        const char* Switch;
+        bool ThroughEnvironment;   // data folder named by QMC2FOLDER
+    } cases[] = {{"-ClearAllData", true}, {"/clearalldata", false}, {"-CLEARALLDATA", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Switch);
+        TSandbox sandbox;
+        const fs::path data = c.ThroughEnvironment ? sandbox.Root / "mydata" : sandbox.DefaultDataFolder();
+        for (const char* item : {"Accounts/Accounts.db", "Temp/(1)/x", "4.0.1", "mine.txt"}) {
+            fs::create_directories((data / item).parent_path());
+            std::ofstream(data / item) << "x";
+        }
+        std::map<std::string, std::string> env;
+        if (c.ThroughEnvironment)
+            env["QMC2FOLDER"] = data.string();
+        EXPECT_EQ(TSandbox::WaitExit(sandbox.Start({c.Switch}, env), 20s), 0) << sandbox.Output();
+
+        EXPECT_EQ(sandbox.LogLines(), (std::vector<std::string>{
+                                          kSeparator,
+                                          "Log 启动",
+                                          "程序启动",
+                                          "程序初始化(应用、应用标题和应用风格等)",
+                                          "程序检测是否已经有实例在运行",
+                                          "程序运行循环执行前 初始化",
+                                          "程序检测到命令行参数 \"ClearAllData\"",
+                                          "清除数据文件夹 " + data.string(),
+                                          "已删除 " + (data / "Accounts").string(),
+                                          "已删除 " + (data / "Temp").string(),
+                                          "已删除 " + (data / "4.0.1").string(),
+                                          "程序结束",
+                                          "程序结束",
+                                          "Log 结束",
+                                      }))
+            << sandbox.Output();
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(data))
+            left.push_back(entry.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{"mine.txt"});
+    }
+}
+
+TEST(EntrySequenceTest, LogSwitchesOverrideTheConfiguration)
+{
+    {
+        TSandbox off;
+        EXPECT_EQ(TSandbox::WaitExit(off.Start({"-LogToMode:Null", "-ClearAllData"}), 20s), 0) << off.Output();
+        EXPECT_FALSE(fs::exists(off.Prog() / "Log"));
+    }
+    {
+        TSandbox errorsOnly;
+        EXPECT_EQ(TSandbox::WaitExit(errorsOnly.Start({"-ClearAllData", "/logoutlevel", "Error"}), 20s), 0);
+        EXPECT_EQ(errorsOnly.LogLines(), (std::vector<std::string>{kSeparator, "Log 启动", "Log 结束"}));
+    }
+    {
+        // Not a level: the file's Info stays in force.
+        TSandbox unknown;
+        EXPECT_EQ(TSandbox::WaitExit(unknown.Start({"-LogOutLevel=Verbose", "-ClearAllData"}), 20s), 0);
+        const auto lines = unknown.LogLines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "程序启动"), lines.end()) << Joined(lines);
+    }
+}
+
+} // namespace
