@@ -132,7 +132,7 @@ void TLog::M(TLogOutLevel aEnterLevel, TLogOutLevel aExitLevel, std::string aNam
 void TLog::UpdateCurrentThreadName(std::string_view aName)
 {
     std::string name(aName);
-    TLogSink::SetThreadName(name + "[" + std::to_string(::gettid()) + "]");
+    TLogSink::SetThreadName(FormatText("%s[%u]", {name, static_cast<unsigned>(::gettid())}));
     // The kernel keeps 15 bytes; cut at a character boundary for debuggers.
     std::size_t cut = std::min<std::size_t>(name.size(), 15);
     while (cut > 0 && cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)

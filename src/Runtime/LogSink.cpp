@@ -87,8 +87,11 @@ void TLogSink::SetThreadName(std::string aName)
 
 const std::string& TLogSink::ThreadName()
 {
-    if (tThreadName.empty())
-        tThreadName = "[" + std::to_string(::gettid()) + "]";
+    if (tThreadName.empty()) {
+        tThreadName = '[';
+        tThreadName += std::to_string(::gettid());
+        tThreadName += ']';
+    }
     return tThreadName;
 }
 
