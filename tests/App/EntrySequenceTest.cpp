@@ -178,6 +178,15 @@ private:
     std::vector<pid_t> FChildren;
 };
 
+// Every run's first lines, up to the single-instance check, then aRest.
+std::vector<std::string> Started(std::vector<std::string> aRest)
+{
+    std::vector<std::string> lines = {kSeparator, "Log 启动", "程序启动", "程序初始化(应用、应用标题和应用风格等)",
+                                      "程序检测是否已经有实例在运行"};
+    lines.insert(lines.end(), aRest.begin(), aRest.end());
+    return lines;
+}
+
 std::string Joined(const std::vector<std::string>& aLines)
 {
     std::string text;
@@ -193,12 +202,7 @@ TEST(EntrySequenceTest, NormalRunLogsEveryPhaseAndStopsOnTerm)
     ASSERT_TRUE(sandbox.WaitForLine("主窗口已显示")) << Joined(sandbox.LogLines()) << sandbox.Output();
     ::kill(pid, SIGTERM);
     EXPECT_EQ(TSandbox::WaitExit(pid), 0) << sandbox.Output();
-    EXPECT_EQ(sandbox.LogLines(), (std::vector<std::string>{
-                                      kSeparator,
-                                      "Log 启动",
-                                      "程序启动",
-                                      "程序初始化(应用、应用标题和应用风格等)",
-                                      "程序检测是否已经有实例在运行",
+    EXPECT_EQ(sandbox.LogLines(), Started({
                                       "程序运行循环执行前 初始化",
                                       "业务层初始化",
                                       "展现层初始化",
@@ -222,12 +226,7 @@ TEST(EntrySequenceTest, SecondInstanceHandsOverAndBuildsNothing)
 
     TSandbox second(first.Runtime);
     EXPECT_EQ(TSandbox::WaitExit(second.Start({}), 20s), 0) << second.Output();
-    EXPECT_EQ(second.LogLines(), (std::vector<std::string>{
-                                     kSeparator,
-                                     "Log 启动",
-                                     "程序启动",
-                                     "程序初始化(应用、应用标题和应用风格等)",
-                                     "程序检测是否已经有实例在运行",
+    EXPECT_EQ(second.LogLines(), Started({
                                      "程序检测到已经有实例在运行，显示之",
                                      "程序结束",
                                      "程序结束",
@@ -259,12 +258,7 @@ TEST(EntrySequenceTest, ClearAllDataRemovesTheDataItemsOnly)
             env["QMC2FOLDER"] = data.string();
         EXPECT_EQ(TSandbox::WaitExit(sandbox.Start({c.Switch}, env), 20s), 0) << sandbox.Output();
 
-        EXPECT_EQ(sandbox.LogLines(), (std::vector<std::string>{
-                                          kSeparator,
-                                          "Log 启动",
-                                          "程序启动",
-                                          "程序初始化(应用、应用标题和应用风格等)",
-                                          "程序检测是否已经有实例在运行",
+        EXPECT_EQ(sandbox.LogLines(), Started({
                                           "程序运行循环执行前 初始化",
                                           "程序检测到命令行参数 \"ClearAllData\"",
                                           "清除数据文件夹 " + data.string(),
