@@ -2,6 +2,7 @@
 
 #include "Data/DataFolder.h"
 #include "Data/DataFolderClear.h"
+#include "Resource/ResourceManager.h"
 #include "Runtime/IniFile.h"
 #include "Runtime/Log.h"
 #include "Runtime/ProgramPaths.h"
@@ -11,11 +12,13 @@
 
 namespace {
 
+constexpr TSingletonClass kResourceManager = SingletonClassOf<TResourceManager>("TResourceManager");
+
 // The managers join these tables as they are built.
-constexpr std::span<const TSingletonClass> kBuildOrder{};
+constexpr TSingletonClass kBuildOrder[] = {kResourceManager};
 constexpr std::span<const TBusinessCall> kInitCalls{};
 constexpr std::span<const TBusinessCall> kUnInitCalls{};
-constexpr std::span<const TSingletonClass> kReleaseOrder{};
+constexpr TSingletonClass kReleaseOrder[] = {kResourceManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 

@@ -19,6 +19,23 @@ public:
     EInvalidPointer() : Exception(kMessage) {}
 };
 
+// The generic containers' index errors.
+class EArgumentOutOfRange : public Exception {
+public:
+    EArgumentOutOfRange() : Exception("Argument out of range") {}
+};
+
+class ENotSupported : public Exception {
+public:
+    ENotSupported() : Exception("Operation not supported") {}
+};
+
+// A class-level operation that a class does not provide.
+class EAbstractError : public Exception {
+public:
+    EAbstractError() : Exception("Abstract Error") {}
+};
+
 // Reports a runtime programming error where no exception can be raised
 // (a destructor): logs it at Error and aborts the process.
 [[noreturn]] void AbortInvalidPointer(const char* aWhere) noexcept;

@@ -1,5 +1,7 @@
 #include "IniFile.h"
 
+#include "TextConvert.h"
+
 #include <cerrno>
 #include <fstream>
 #include <iconv.h>
@@ -20,41 +22,6 @@ std::string_view Trim(std::string_view s)
     while (!s.empty() && IsBlank(s.back()))
         s.remove_suffix(1);
     return s;
-}
-
-bool IsValidUtf8(std::string_view s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t len;
-        uint32_t min;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            len = 2, min = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3, min = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4, min = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + len > s.size())
-            return false;
-        uint32_t code = c & (0x7F >> len);
-        for (std::size_t k = 1; k < len; ++k) {
-            const auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (cc & 0x3F);
-        }
-        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return false;
-        i += len;
-    }
-    return true;
 }
 
 // Converts with iconv; undecodable bytes become U+FFFD rather than losing

@@ -1,5 +1,7 @@
 #include "TextFormat.h"
 
+#include "TextConvert.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -53,25 +55,6 @@ std::string Number(const char* aConv, int aPrecision, V aValue)
     if (n < 0)
         return {};
     return std::string(buffer, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1));
-}
-
-void AppendUtf8(std::string& aOut, uint32_t aCode)
-{
-    if (aCode < 0x80) {
-        aOut += static_cast<char>(aCode);
-    } else if (aCode < 0x800) {
-        aOut += static_cast<char>(0xC0 | (aCode >> 6));
-        aOut += static_cast<char>(0x80 | (aCode & 0x3F));
-    } else if (aCode < 0x10000) {
-        aOut += static_cast<char>(0xE0 | (aCode >> 12));
-        aOut += static_cast<char>(0x80 | ((aCode >> 6) & 0x3F));
-        aOut += static_cast<char>(0x80 | (aCode & 0x3F));
-    } else {
-        aOut += static_cast<char>(0xF0 | (aCode >> 18));
-        aOut += static_cast<char>(0x80 | ((aCode >> 12) & 0x3F));
-        aOut += static_cast<char>(0x80 | ((aCode >> 6) & 0x3F));
-        aOut += static_cast<char>(0x80 | (aCode & 0x3F));
-    }
 }
 
 } // namespace
@@ -161,7 +144,7 @@ std::string FormatText(std::string_view aFormat, std::initializer_list<TFormatAr
         case 'c':
             if (!integral)
                 throw EFormatError(aFormat);
-            AppendUtf8(text, static_cast<uint32_t>(arg.Kind() == TKind::Signed ? arg.Signed() : arg.Unsigned()) & 0x1FFFFF);
+            AppendUtf8(text, static_cast<char32_t>(arg.Kind() == TKind::Signed ? arg.Signed() : arg.Unsigned()) & 0x1FFFFF);
             break;
         case 'p':
             if (arg.Kind() != TKind::Pointer)
