@@ -12,6 +12,10 @@ TThreadForRunable::TThreadForRunable(IRunable* aRunable, bool aCreateSuspended)
 
 TThreadForRunable::~TThreadForRunable()
 {
+    // Freed from its own thread (a runable that drops its owner): the
+    // thread cannot wait for itself, and ends on its own.
+    if (FThread.joinable() && FThread.get_id() == std::this_thread::get_id())
+        FThread.detach();
     WaitFor();
 }
 
