@@ -2,6 +2,7 @@
 
 #include "Errors.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -65,13 +66,15 @@ void TRcObjectHashMap::PutValue(TRcObject* aKey, TRcObject* aValue)
         return;
     }
     TBucket*& bucket = FBuckets[static_cast<std::size_t>(BucketIndexOf(aKey))];
-    if (!bucket) {
-        bucket = new TBucket();
-        bucket->Entries.resize(1, TEntry{nullptr, nullptr});
-    }
+    if (!bucket)
+        bucket = new TBucket{0, std::vector<TEntry>(1, TEntry{nullptr, nullptr})};
     const std::size_t length = bucket->Entries.size();
-    if (static_cast<std::size_t>(bucket->Size) == length)
-        bucket->Entries.resize(std::max(length + length / 4, length + 1), TEntry{nullptr, nullptr});
+    if (static_cast<std::size_t>(bucket->Size) == length) {
+        // Grow by a quarter, at least by one.
+        std::vector<TEntry> grown(std::max(length + length / 4, length + 1), TEntry{nullptr, nullptr});
+        std::copy(bucket->Entries.begin(), bucket->Entries.end(), grown.begin());
+        bucket->Entries.swap(grown);
+    }
     bucket->Entries[static_cast<std::size_t>(bucket->Size)] = TEntry{RcRetain(aKey), RcRetain(aValue)};
     ++bucket->Size;
     ++FSize;
