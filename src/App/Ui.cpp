@@ -3,6 +3,8 @@
 #include "PlainMainWindow.h"
 #include "SingleInstance.h"
 
+#include "Business/Data/DataFolder.h"
+#include "Business/Data/SchemaUpgrade.h"
 #include "Runtime/Log.h"
 
 #include <QTimer>
@@ -53,9 +55,17 @@ void TUi::UnInit()
     auto trace = TLog::MEnterExit(lolInfo, lolDebug, "展现层反初始化");
 }
 
+bool TUi::DataBaseUpdate()
+{
+    return RunDataUpgrade(CurrentDataPath());
+}
+
 void TUi::CreateForms()
 {
     gMainWindow = std::make_unique<TPlainMainWindow>();
+    // What the main window's start does first: bring stored data up to date.
+    if (!DataBaseUpdate())
+        throw Exception("数据升级失败");
     gMainWindow->setWindowTitle(QString::fromUtf8(kApplicationTitle));
     gMainWindow->show();
     // Runs once the loop has delivered what show() queued.

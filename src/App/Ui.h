@@ -20,6 +20,9 @@ public:
     static void Init();
     static void UnInit();
 
+    // The data-file upgrade of this run's data folder; errors go on.
+    static bool DataBaseUpdate();
+
     // Builds the first forms and shows the main window.
     static void CreateForms();
     static QWidget* MainWindow();

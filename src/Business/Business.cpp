@@ -2,6 +2,7 @@
 
 #include "Data/DataFolder.h"
 #include "Data/DataFolderClear.h"
+#include "Data/TempFileManager.h"
 #include "Resource/ResourceManager.h"
 #include "Runtime/IniFile.h"
 #include "Runtime/Log.h"
@@ -13,12 +14,13 @@
 namespace {
 
 constexpr TSingletonClass kResourceManager = SingletonClassOf<TResourceManager>("TResourceManager");
+constexpr TSingletonClass kTempFileManager = SingletonClassOf<TTempFileManager>("TTempFileManager");
 
 // The managers join these tables as they are built.
-constexpr TSingletonClass kBuildOrder[] = {kResourceManager};
+constexpr TSingletonClass kBuildOrder[] = {kResourceManager, kTempFileManager};
 constexpr std::span<const TBusinessCall> kInitCalls{};
 constexpr std::span<const TBusinessCall> kUnInitCalls{};
-constexpr TSingletonClass kReleaseOrder[] = {kResourceManager};
+constexpr TSingletonClass kReleaseOrder[] = {kResourceManager, kTempFileManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 
@@ -134,8 +136,10 @@ void TBusiness::ClearDataPathAllData()
     if (gInitialized)
         throw Exception(kCannotClear);
     const auto programFolder = ProgramFolder();
+    // Resolved, never created: there is nothing to clear in a folder that
+    // does not exist.
     const auto dataFolder =
-        ResolveDataFolder(TIniFile::LoadFromFile(programFolder / kBaseConfigFileName), programFolder);
+        ResolveDataFolder(BaseDataPathFlag(TIniFile::LoadFromFile(programFolder / kBaseConfigFileName)), programFolder);
     TLog::O(lolInfo, "清除数据文件夹 %s", {dataFolder.string()});
     std::vector<std::string> failures;
     for (const auto& path : ClearDataFolderItems(dataFolder, programFolder, failures))

@@ -62,7 +62,8 @@ TEST_F(DataFolderTest, RulesInOrder)
         if (c.AccountsBesideProgram)
             fs::create_directories(FRoot / "prog" / "Accounts");
         const std::string config = c.Flag ? std::string("[Application]\nBaseDataPath=") + c.Flag : "";
-        EXPECT_EQ(ResolveDataFolder(TIniFile::LoadFromText(config), FRoot / "prog"), FRoot / c.Expected)
+        const std::string flag = BaseDataPathFlag(TIniFile::LoadFromText(config));
+        EXPECT_EQ(ResolveDataFolder(flag, FRoot / "prog"), FRoot / c.Expected)
             << (c.Flag ? c.Flag : "(none)") << " " << (c.Environment ? c.Environment : "(unset)");
     }
 }

@@ -1,10 +1,16 @@
 #include "DataFolder.h"
 
+#include "Schema.h"
 #include "Runtime/IniFile.h"
+#include "Runtime/ProgramPaths.h"
 
 #include <cstdlib>
+#include <mutex>
 
 namespace {
+
+std::mutex gDataPathMutex;
+std::filesystem::path gDataPath;
 
 std::filesystem::path EnvironmentFolder()
 {
@@ -24,15 +30,19 @@ std::filesystem::path ApplicationDataFolder()
     return {};
 }
 
-std::filesystem::path ResolveDataFolder(const TIniFile& aBaseConfig, const std::filesystem::path& aProgramFolder)
+std::string BaseDataPathFlag(const TIniFile& aBaseConfig)
 {
-    const std::string flag = aBaseConfig.ReadString("Application", "BaseDataPath", "");
+    return aBaseConfig.ReadString("Application", "BaseDataPath", "");
+}
+
+std::filesystem::path ResolveDataFolder(std::string_view aFlag, const std::filesystem::path& aProgramFolder)
+{
     std::filesystem::path chosen;
-    if (SameTextAscii(flag, "evt"))
+    if (SameTextAscii(aFlag, "evt"))
         chosen = EnvironmentFolder();
-    else if (SameTextAscii(flag, "exe"))
+    else if (SameTextAscii(aFlag, "exe"))
         chosen = aProgramFolder;
-    else if (SameTextAscii(flag, "home"))
+    else if (SameTextAscii(aFlag, "home"))
         chosen = ApplicationDataFolder();
 
     std::error_code ec;
@@ -45,4 +55,22 @@ std::filesystem::path ResolveDataFolder(const TIniFile& aBaseConfig, const std::
     if (chosen.empty())
         chosen = aProgramFolder;
     return chosen;
+}
+
+std::filesystem::path CurrentDataPath()
+{
+    std::lock_guard lock(gDataPathMutex);
+    if (gDataPath.empty()) {
+        const auto program = ProgramFolder();
+        gDataPath = ResolveDataFolder(BaseDataPathFlag(TIniFile::LoadFromFile(program / kBaseConfigFileName)), program);
+        CreatePrivateFolder(gDataPath);
+    }
+    return gDataPath;
+}
+
+void SetCurrentDataPath(const std::filesystem::path& aDataPath)
+{
+    CreatePrivateFolder(aDataPath);
+    std::lock_guard lock(gDataPathMutex);
+    gDataPath = aDataPath;
 }

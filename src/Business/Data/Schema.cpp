@@ -1,0 +1,182 @@
+#include "Schema.h"
+
+#include "SchemaUpgrade.h"
+#include "SqliteQuery.h"
+#include "Runtime/Log.h"
+#include "Runtime/TextFormat.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+std::mutex gCreateTableProcsMutex;
+std::vector<TAccountDb::TCreateTableProc> gCreateTableProcs;
+
+void SetUserVersion(TSQLiteDatabase& aDb)
+{
+    aDb.ExecSQL(FormatText("pragma user_version = %d", {schema::kUserVersion}));
+}
+
+void CreateTableIfMissing(TSQLiteDatabase& aDb, const char* aTable, const char* aStatement)
+{
+    if (!aDb.TableExists(aTable))
+        aDb.ExecSQL(aStatement);
+}
+
+void RemoveDatabaseFiles(const std::filesystem::path& aPath)
+{
+    std::error_code ec;
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+        std::filesystem::remove(aPath.string() + suffix, ec);
+}
+
+// Opens a data-folder database, building it with aBuild in one
+// transaction when the file is new.
+std::unique_ptr<TSQLiteDatabase> OpenOrBuild(const std::filesystem::path& aFolder, const char* aFile,
+                                             const std::function<void(TSQLiteDatabase&)>& aBuild)
+{
+    CreatePrivateFolder(aFolder);
+    const auto path = aFolder / aFile;
+    std::error_code ec;
+    const bool existed = std::filesystem::exists(path, ec);
+    auto db = std::make_unique<TSQLiteDatabase>(path);
+    if (existed)
+        return db;
+    try {
+        TTransaction::Run(*db, [&] {
+            SetUserVersion(*db);
+            aBuild(*db);
+        });
+    } catch (...) {
+        db.reset();
+        RemoveDatabaseFiles(path);
+        throw;
+    }
+    return db;
+}
+
+} // namespace
+
+void CreatePrivateFolder(const std::filesystem::path& aFolder)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(aFolder, ec))
+        return;
+    if (aFolder.has_parent_path() && aFolder.parent_path() != aFolder)
+        CreatePrivateFolder(aFolder.parent_path());
+    if (::mkdir(aFolder.c_str(), 0700) != 0 && errno != EEXIST)
+        throw Exception("不能创建文件夹 " + aFolder.string() + ": " + std::strerror(errno));
+}
+
+void TAccountDb::RegisterCreateTableProc(TCreateTableProc aProc)
+{
+    std::lock_guard lock(gCreateTableProcsMutex);
+    gCreateTableProcs.push_back(aProc);
+}
+
+void TAccountDb::UnRegisterCreateTableProc(TCreateTableProc aProc)
+{
+    std::lock_guard lock(gCreateTableProcsMutex);
+    auto it = std::find(gCreateTableProcs.begin(), gCreateTableProcs.end(), aProc);
+    if (it != gCreateTableProcs.end())
+        gCreateTableProcs.erase(it);
+}
+
+void TAccountDb::CreateTable(TSQLiteDatabase& aDb)
+{
+    std::vector<TCreateTableProc> procs;
+    {
+        std::lock_guard lock(gCreateTableProcsMutex);
+        procs = gCreateTableProcs;
+    }
+    for (TCreateTableProc proc : procs)
+        proc(aDb);
+}
+
+std::unique_ptr<TSQLiteDatabase> CreateAccountDatabase(const std::filesystem::path& aPath)
+{
+    std::error_code ec;
+    if (std::filesystem::exists(aPath, ec))
+        throw Exception("账户数据库已经存在：" + aPath.string());
+    CreatePrivateFolder(aPath.parent_path());
+    auto db = std::make_unique<TSQLiteDatabase>(aPath);
+    try {
+        TTransaction::Run(*db, [&] {
+            SetUserVersion(*db);
+            db->ExecSQL(schema::kInfo);
+            db->ExecSQL(schema::kMail);
+            for (const char* index : schema::kMailIndexes)
+                db->ExecSQL(index);
+            CreateTableIfMissing(*db, "Sign", schema::kSign);
+            db->ExecSQL(schema::kAddresBookGroup);
+            db->ExecSQL(schema::kAddresBook);
+            db->ExecSQL(schema::kNameList);
+            db->ExecSQL(schema::kSecretary);
+            db->ExecSQL(schema::kMailFilter);
+            db->ExecSQL(schema::kMailComplex);
+            db->ExecSQL(schema::kMailComplexFile);
+            for (const char* index : schema::kMailComplexFileIndexes)
+                db->ExecSQL(index);
+            TAccountDb::CreateTable(*db);
+            UpdateAccountDataBase(*db);
+        });
+    } catch (...) {
+        db.reset();
+        RemoveDatabaseFiles(aPath);
+        throw;
+    }
+    return db;
+}
+
+std::unique_ptr<TSQLiteDatabase> OpenAccountDatabase(const std::filesystem::path& aPath)
+{
+    std::error_code ec;
+    if (!std::filesystem::exists(aPath, ec))
+        throw Exception("账户数据库不存在：" + aPath.string());
+    auto db = std::make_unique<TSQLiteDatabase>(aPath);
+    if (!db->TableExists("Sign"))
+        TTransaction::Run(*db, [&] { CreateTableIfMissing(*db, "Sign", schema::kSign); });
+    return db;
+}
+
+std::unique_ptr<TSQLiteDatabase> EnsureAccountsDb(const std::filesystem::path& aDataFolder)
+{
+    const auto folder = aDataFolder / "Accounts";
+    CreatePrivateFolder(folder);
+    auto db = std::make_unique<TSQLiteDatabase>(folder / "Accounts.db");
+    TTransaction::Run(*db, [&] {
+        CreateTableIfMissing(*db, "Account", schema::kAccount);
+        CreateTableIfMissing(*db, "UserConfig", schema::kUserConfig);
+        CreateTableIfMissing(*db, "Secretary", schema::kSecretary);
+        if (db->UserVersion() == 0)
+            SetUserVersion(*db);
+    });
+    return db;
+}
+
+std::unique_ptr<TSQLiteDatabase> OpenProductDatabase(const std::filesystem::path& aDataFolder)
+{
+    return OpenOrBuild(aDataFolder / "Product", "Product.db", [](TSQLiteDatabase& aDb) {
+        aDb.ExecSQL(schema::kProductGroup);
+        aDb.ExecSQL(schema::kProduct);
+        aDb.ExecSQL(schema::kProductImage);
+        aDb.ExecSQL(schema::kProductIndexes[0]);
+        aDb.ExecSQL(schema::kProductImageIndexes[0]);
+    });
+}
+
+std::unique_ptr<TSQLiteDatabase> OpenTemplatesDatabase(const std::filesystem::path& aDataFolder)
+{
+    return OpenOrBuild(aDataFolder / "Templates", "Templates.db",
+                       [](TSQLiteDatabase& aDb) { aDb.ExecSQL(schema::kTemplate); });
+}
+
+std::unique_ptr<TSQLiteDatabase> OpenLetterDatabase(const std::filesystem::path& aDataFolder)
+{
+    return OpenOrBuild(aDataFolder / "Letter", "Letter.db", [](TSQLiteDatabase& aDb) { aDb.ExecSQL(schema::kLetter); });
+}

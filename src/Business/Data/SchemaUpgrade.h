@@ -1,0 +1,39 @@
+// Bringing older files up to the current schema. Every step only adds what
+// is missing, so running it again changes nothing. A failing step rolls
+// its own transaction back and raises "数据升级失败"; steps committed
+// before it stay.
+#pragma once
+
+#include <filesystem>
+#include <span>
+#include <string>
+
+#include "SqliteDatabase.h"
+
+inline constexpr const char* kDataUpgradeFailed = "数据升级失败";
+// The empty file in the data folder that says the upgrade is done.
+inline constexpr const char* kUpgradeMarker = "4.0.1";
+
+struct TColumnSpec {
+    const char* Name;
+    const char* Type;
+};
+
+// "Alter Table [table] Add [column] type" for each column not yet there
+// (names compare ignoring case). A missing table is left alone.
+void AddMissingColumns(TSQLiteDatabase& aDb, const std::string& aTable, std::span<const TColumnSpec> aColumns);
+// Each "create index [name] …" whose index does not exist yet. A missing
+// table is left alone.
+void AddMissingIndexes(TSQLiteDatabase& aDb, const std::string& aTable, std::span<const char* const> aStatements);
+
+// The whole account upgrade: missing tables, columns, indexes and the two
+// data fixes.
+void UpdateAccountDataBase(TSQLiteDatabase& aDb);
+// Product/Product.db, when it exists.
+void UpdateProductDataBase(const std::filesystem::path& aDataFolder);
+
+// The pass run once per start: nothing when the marker exists; otherwise
+// Accounts.db, every account that is not deleted, the product database,
+// then the marker. With no account at all the marker is not written, so
+// the pass runs again next time. Errors go to the caller.
+bool RunDataUpgrade(const std::filesystem::path& aDataFolder);

@@ -1,0 +1,158 @@
+#include "SqliteDatabase.h"
+
+#include "SqliteQuery.h"
+#include "Runtime/Log.h"
+#include "Runtime/TextFormat.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/random.h>
+#include <unistd.h>
+
+TSQLiteDatabase::TSQLiteDatabase(const std::filesystem::path& aPath) : FPath(aPath)
+{
+    // Account passwords live in these files: a new one is the user's alone.
+    const int fd = ::open(aPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    const int rc = sqlite3_open_v2(aPath.c_str(), &FDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                                   nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string message = FDb ? sqlite3_errmsg(FDb) : sqlite3_errstr(rc);
+        sqlite3_close(FDb);
+        FDb = nullptr;
+        throw ESQLiteException("Failed to open database \"" + aPath.string() + "\" : " + message, rc);
+    }
+    sqlite3_extended_result_codes(FDb, 1);
+    sqlite3_busy_timeout(FDb, kBusyTimeoutMs);
+}
+
+TSQLiteDatabase::~TSQLiteDatabase()
+{
+    if (FTransactionDepth > 0)
+        TLog::O(lolError, "数据库关闭时还有未结束的事务：%s", {FPath.string()});
+    // Statements are scoped objects and gone by now; close_v2 would keep
+    // the handle alive for any that were not.
+    sqlite3_close_v2(FDb);
+}
+
+void TSQLiteDatabase::RaiseError(const std::string& aWhat, int aCode)
+{
+    throw ESQLiteException(aWhat + " : " + sqlite3_errmsg(FDb), aCode);
+}
+
+void TSQLiteDatabase::ExecSQL(const std::string& aSql)
+{
+    auto lock = Lock();
+    char* error = nullptr;
+    const int rc = sqlite3_exec(FDb, aSql.c_str(), nullptr, nullptr, &error);
+    if (rc != SQLITE_OK) {
+        const std::string message = error ? error : sqlite3_errstr(rc);
+        sqlite3_free(error);
+        throw ESQLiteException(message + " [" + aSql + "]", rc);
+    }
+}
+
+void TSQLiteDatabase::ExecSQL(const std::string& aSql, const TSQLiteQueryExBindParamsProc& aBind)
+{
+    TSQLiteQueryEx query(*this, aSql);
+    if (aBind)
+        aBind(query);
+    query.Exec();
+}
+
+int64_t TSQLiteDatabase::GetTableValue(const std::string& aSql, const TSQLiteUniTableBindParamsProc& aBind)
+{
+    TSQLiteUniTable table(*this, aSql);
+    if (aBind)
+        aBind(table);
+    return table.Eof() ? 0 : table.FieldAsInteger(0);
+}
+
+bool TSQLiteDatabase::TableExists(const std::string& aName)
+{
+    TSQLiteUniTable table(*this, "select [sql] from sqlite_master where [type] = 'table' and lower(name) = lower(?)");
+    table.BindStr(1, aName);
+    return !table.Eof();
+}
+
+int64_t TSQLiteDatabase::UserVersion()
+{
+    return GetTableValue("pragma user_version");
+}
+
+TTransaction::TTransaction(TSQLiteDatabase& aDb) : FDb(aDb), FLock(aDb.Lock()), FDepth(aDb.FTransactionDepth)
+{
+    FDb.ExecSQL(FDepth == 0 ? std::string("BEGIN IMMEDIATE") : FormatText("SAVEPOINT qm_%d", {FDepth}));
+    ++FDb.FTransactionDepth;
+}
+
+TTransaction::~TTransaction()
+{
+    if (!FOpen)
+        return;
+    try {
+        Rollback();
+    } catch (const std::exception& e) {
+        TLog::O(lolError, "事务回滚失败：%s", {e.what()});
+    }
+}
+
+void TTransaction::Commit()
+{
+    if (!FOpen)
+        throw Exception("Transaction already closed");
+    FDb.ExecSQL(FDepth == 0 ? std::string("COMMIT") : FormatText("RELEASE qm_%d", {FDepth}));
+    FOpen = false;
+    --FDb.FTransactionDepth;
+}
+
+void TTransaction::Rollback()
+{
+    if (!FOpen)
+        return;
+    FOpen = false;
+    --FDb.FTransactionDepth;
+    if (FDepth == 0) {
+        // A failed COMMIT or an I/O error may already have ended it.
+        if (!sqlite3_get_autocommit(FDb.FDb))
+            FDb.ExecSQL("ROLLBACK");
+    } else {
+        FDb.ExecSQL(FormatText("ROLLBACK TO qm_%d", {FDepth}));
+        FDb.ExecSQL(FormatText("RELEASE qm_%d", {FDepth}));
+    }
+}
+
+void TTransaction::Run(TSQLiteDatabase& aDb, const std::function<void()>& aWork)
+{
+    TTransaction transaction(aDb);
+    aWork();
+    transaction.Commit();
+}
+
+std::string NewGuidId()
+{
+    unsigned char bytes[16];
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw Exception("getrandom failed");
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    // The shape of a version 4 GUID, as the system's generator makes them.
+    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
+    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string id;
+    id.reserve(32);
+    for (unsigned char b : bytes) {
+        id += kHex[b >> 4];
+        id += kHex[b & 0x0F];
+    }
+    return id;
+}
