@@ -180,3 +180,18 @@ std::unique_ptr<TSQLiteDatabase> OpenLetterDatabase(const std::filesystem::path&
 {
     return OpenOrBuild(aDataFolder / "Letter", "Letter.db", [](TSQLiteDatabase& aDb) { aDb.ExecSQL(schema::kLetter); });
 }
+
+std::unique_ptr<TSQLiteDatabase> OpenSystemDatabase(const std::filesystem::path& aProgramFolder, const char* aFolder,
+                                                    const char* aFile)
+{
+    const auto path = aProgramFolder / aFolder / aFile;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return nullptr;
+    auto db = std::make_unique<TSQLiteDatabase>(path, TSQLiteDatabase::TOpenMode::ReadOnly);
+    if (db->UserVersion() != schema::kUserVersion) {
+        TLog::O(lolWorn, "不支持的系统模板数据库版本");
+        return nullptr;
+    }
+    return db;
+}

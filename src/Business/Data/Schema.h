@@ -115,6 +115,13 @@ std::unique_ptr<TSQLiteDatabase> OpenProductDatabase(const std::filesystem::path
 std::unique_ptr<TSQLiteDatabase> OpenTemplatesDatabase(const std::filesystem::path& aDataFolder);
 std::unique_ptr<TSQLiteDatabase> OpenLetterDatabase(const std::filesystem::path& aDataFolder);
 
+// A read-only system database beside the program ("SysTemplates" with
+// "Templates.db", "SysLetter" with "Letter.db"): nullptr when it is not
+// there, or when its version is not ours ("不支持的系统模板数据库版本" is
+// logged).
+std::unique_ptr<TSQLiteDatabase> OpenSystemDatabase(const std::filesystem::path& aProgramFolder, const char* aFolder,
+                                                    const char* aFile);
+
 // Makes a folder (and its missing parents) private to the user; a folder
 // that exists keeps its mode.
 void CreatePrivateFolder(const std::filesystem::path& aFolder);

@@ -10,14 +10,19 @@
 #include <sys/random.h>
 #include <unistd.h>
 
-TSQLiteDatabase::TSQLiteDatabase(const std::filesystem::path& aPath) : FPath(aPath)
+TSQLiteDatabase::TSQLiteDatabase(const std::filesystem::path& aPath, TOpenMode aMode) : FPath(aPath)
 {
-    // Account passwords live in these files: a new one is the user's alone.
-    const int fd = ::open(aPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        ::close(fd);
-    const int rc = sqlite3_open_v2(aPath.c_str(), &FDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                                   nullptr);
+    int flags = SQLITE_OPEN_FULLMUTEX;
+    if (aMode == TOpenMode::ReadOnly) {
+        flags |= SQLITE_OPEN_READONLY;
+    } else {
+        flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        // Account passwords live in these files: a new one is the user's alone.
+        const int fd = ::open(aPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    const int rc = sqlite3_open_v2(aPath.c_str(), &FDb, flags, nullptr);
     if (rc != SQLITE_OK) {
         const std::string message = FDb ? sqlite3_errmsg(FDb) : sqlite3_errstr(rc);
         sqlite3_close(FDb);

@@ -40,9 +40,11 @@ class TSQLiteDatabase {
 public:
     static constexpr int kBusyTimeoutMs = 5000;
 
-    // Opens the file, creating it (mode 0600) when missing. Failure raises
-    // "Failed to open database …".
-    explicit TSQLiteDatabase(const std::filesystem::path& aPath);
+    enum class TOpenMode { ReadWrite, ReadOnly };
+
+    // Opens the file; read-write creates it (mode 0600) when missing.
+    // Failure raises "Failed to open database …".
+    explicit TSQLiteDatabase(const std::filesystem::path& aPath, TOpenMode aMode = TOpenMode::ReadWrite);
     ~TSQLiteDatabase();
     TSQLiteDatabase(const TSQLiteDatabase&) = delete;
     TSQLiteDatabase& operator=(const TSQLiteDatabase&) = delete;

@@ -192,3 +192,28 @@ TEST(SqliteTest, Errors)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SchemaTest, SystemDatabasesOfAnotherVersionAreIgnored)
+{
+    TScratchFolder program;
+    EXPECT_EQ(OpenSystemDatabase(program.Path(), "SysTemplates", "Templates.db"), nullptr);
+    std::filesystem::create_directories(program.Path() / "SysTemplates");
+    std::filesystem::create_directories(program.Path() / "SysLetter");
+    {
+        TSQLiteDatabase templates(program.Path() / "SysTemplates" / "Templates.db");
+        templates.ExecSQL(schema::kTemplate);
+        templates.ExecSQL("pragma user_version = 2");
+        TSQLiteDatabase letters(program.Path() / "SysLetter" / "Letter.db");
+        letters.ExecSQL(schema::kLetter);
+        letters.ExecSQL("pragma user_version = 1");
+    }
+    EXPECT_EQ(OpenSystemDatabase(program.Path(), "SysTemplates", "Templates.db"), nullptr);
+    auto letters = OpenSystemDatabase(program.Path(), "SysLetter", "Letter.db");
+    ASSERT_NE(letters, nullptr);
+    EXPECT_TRUE(letters->TableExists("Letter"));
+    EXPECT_THROW(letters->ExecSQL("delete from [Letter]"), ESQLiteException);   // read-only
+}
+
+} // namespace
