@@ -1,10 +1,10 @@
 #include "Business.h"
 
+#include "Data/ConfigManager.h"
 #include "Data/DataFolder.h"
 #include "Data/DataFolderClear.h"
 #include "Data/TempFileManager.h"
 #include "Resource/ResourceManager.h"
-#include "Runtime/IniFile.h"
 #include "Runtime/Log.h"
 #include "Runtime/ProgramPaths.h"
 
@@ -14,13 +14,14 @@
 namespace {
 
 constexpr TSingletonClass kResourceManager = SingletonClassOf<TResourceManager>("TResourceManager");
+constexpr TSingletonClass kConfigManager = SingletonClassOf<TConfigManager>("TConfigManager");
 constexpr TSingletonClass kTempFileManager = SingletonClassOf<TTempFileManager>("TTempFileManager");
 
 // The managers join these tables as they are built.
-constexpr TSingletonClass kBuildOrder[] = {kResourceManager, kTempFileManager};
+constexpr TSingletonClass kBuildOrder[] = {kResourceManager, kConfigManager, kTempFileManager};
 constexpr std::span<const TBusinessCall> kInitCalls{};
 constexpr std::span<const TBusinessCall> kUnInitCalls{};
-constexpr TSingletonClass kReleaseOrder[] = {kResourceManager, kTempFileManager};
+constexpr TSingletonClass kReleaseOrder[] = {kResourceManager, kConfigManager, kTempFileManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 
@@ -133,16 +134,22 @@ bool TBusiness::Initialized()
 
 void TBusiness::ClearDataPathAllData()
 {
-    if (gInitialized)
+    if (gInitialized || TConfigManager::ConfigManager())
         throw Exception(kCannotClear);
-    const auto programFolder = ProgramFolder();
-    // Resolved, never created: there is nothing to clear in a folder that
-    // does not exist.
-    const auto dataFolder =
-        ResolveDataFolder(BaseDataPathFlag(TIniFile::LoadFromFile(programFolder / kBaseConfigFileName)), programFolder);
+    // The configuration alone decides where the data is.
+    std::filesystem::path dataFolder;
+    TConfigManager::BuildInstance();
+    try {
+        dataFolder = TConfigManager::ConfigManager()->DataPath();
+    } catch (...) {
+        TConfigManager::ReleaseInstance();
+        throw;
+    }
+    TConfigManager::ReleaseInstance();
+
     TLog::O(lolInfo, "清除数据文件夹 %s", {dataFolder.string()});
     std::vector<std::string> failures;
-    for (const auto& path : ClearDataFolderItems(dataFolder, programFolder, failures))
+    for (const auto& path : ClearDataFolderItems(dataFolder, ProgramFolder(), failures))
         TLog::O(lolInfo, "已删除 %s", {path.string()});
     for (const auto& failure : failures)
         TLog::O(lolError, "不能删除 %s", {failure});
@@ -152,5 +159,6 @@ void TBusiness::ClearDataPathAllData()
 
 bool TBusiness::ApplicationExitNeedClearAllData()
 {
-    return false;
+    const TConfigManager* config = TConfigManager::ConfigManager();
+    return config && config->ApplicationExitNeedClearAllData();
 }

@@ -43,7 +43,6 @@ public:
     static void ClearDataPathAllData();
 
     // Whether the configuration asks for the data to be cleared at exit
-    // after a data-version error. False until the configuration manager
-    // exists.
+    // after a data-version error.
     static bool ApplicationExitNeedClearAllData();
 };

@@ -1,12 +1,21 @@
 #include "IniFile.h"
 
+#include "Errors.h"
 #include "TextConvert.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <fstream>
 #include <iconv.h>
 #include <iterator>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -162,6 +171,39 @@ std::string TIniFile::ReadString(std::string_view aSection, std::string_view aKe
     return value ? *value : std::string(aDefault);
 }
 
+int TIniFile::ReadInteger(std::string_view aSection, std::string_view aKey, int aDefault) const
+{
+    const auto value = Find(aSection, aKey);
+    if (!value || value->empty())
+        return aDefault;
+    char* end = nullptr;
+    errno = 0;
+    const long number = std::strtol(value->c_str(), &end, 10);
+    if (*end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX)
+        return aDefault;
+    return static_cast<int>(number);
+}
+
+bool TIniFile::ReadBool(std::string_view aSection, std::string_view aKey, bool aDefault) const
+{
+    const auto value = Find(aSection, aKey);
+    return value ? StrToBoolDef(*value, aDefault) : aDefault;
+}
+
+bool StrToBoolDef(std::string_view aText, bool aDefault)
+{
+    if (SameTextAscii(aText, "true"))
+        return true;
+    if (SameTextAscii(aText, "false"))
+        return false;
+    const std::string text(aText);
+    char* end = nullptr;
+    const long number = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0')
+        return aDefault;
+    return number != 0;
+}
+
 std::vector<std::string> TIniFile::ReadSection(std::string_view aSection) const
 {
     std::vector<std::string> keys;
@@ -178,4 +220,122 @@ std::vector<std::pair<std::string, std::string>> TIniFile::ReadSectionValues(std
             for (const auto& entry : section.Entries)
                 values.emplace_back(entry.Key, entry.Value);
     return values;
+}
+
+namespace {
+
+// Lines of a text, without their line ends.
+std::vector<std::string> SplitLines(std::string_view aText)
+{
+    std::vector<std::string> lines;
+    while (!aText.empty()) {
+        const std::size_t end = aText.find_first_of("\r\n");
+        lines.emplace_back(aText.substr(0, end));
+        if (end == std::string_view::npos)
+            break;
+        const std::size_t skip = (aText[end] == '\r' && end + 1 < aText.size() && aText[end + 1] == '\n') ? 2 : 1;
+        aText.remove_prefix(end + skip);
+    }
+    return lines;
+}
+
+// The section name of a "[name]" line, if it is one.
+std::optional<std::string_view> SectionOf(std::string_view aLine)
+{
+    aLine = Trim(aLine);
+    if (aLine.empty() || aLine.front() != '[')
+        return std::nullopt;
+    const std::size_t close = aLine.find(']');
+    if (close == std::string_view::npos)
+        return std::nullopt;
+    return Trim(aLine.substr(1, close - 1));
+}
+
+bool IsKeyLine(std::string_view aLine, std::string_view aKey)
+{
+    const std::string_view trimmed = Trim(aLine);
+    if (trimmed.empty() || trimmed.front() == ';')
+        return false;
+    const std::size_t eq = trimmed.find('=');
+    return eq != std::string_view::npos && SameTextAscii(Trim(trimmed.substr(0, eq)), aKey);
+}
+
+void WriteFileAtomically(const std::string& aPath, const std::string& aText)
+{
+    struct stat st {};
+    const mode_t mode = ::stat(aPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
+    const std::string temp = aPath + ".tmp";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (fd < 0)
+        throw Exception("不能写入配置文件 " + aPath + ": " + std::strerror(errno));
+    std::size_t written = 0;
+    while (written < aText.size()) {
+        const ssize_t n = ::write(fd, aText.data() + written, aText.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            ::unlink(temp.c_str());
+            throw Exception("不能写入配置文件 " + aPath + ": " + std::strerror(error));
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    if (!synced || std::rename(temp.c_str(), aPath.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        throw Exception("不能写入配置文件 " + aPath);
+    }
+}
+
+} // namespace
+
+void WriteIniString(const std::string& aPath, std::string_view aSection, std::string_view aKey, std::string_view aValue)
+{
+    std::string bytes;
+    if (std::ifstream in{aPath, std::ios::binary})
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::vector<std::string> lines = SplitLines(DecodeTextToUtf8(bytes));
+    // A line break in a value would write lines of its own.
+    std::string entry = std::string(aKey) + "=" + std::string(aValue);
+    for (char& c : entry)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+
+    std::optional<std::size_t> sectionStart, lastInSection;
+    bool done = false;
+    for (std::size_t i = 0; i < lines.size() && !done; ++i) {
+        if (auto section = SectionOf(lines[i])) {
+            if (sectionStart)
+                break;   // past the end of the first matching section
+            if (SameTextAscii(*section, aSection)) {
+                sectionStart = i;
+                lastInSection = i;
+            }
+            continue;
+        }
+        if (!sectionStart)
+            continue;
+        if (!Trim(lines[i]).empty())
+            lastInSection = i;
+        if (IsKeyLine(lines[i], aKey)) {
+            lines[i] = entry;
+            done = true;
+        }
+    }
+    if (!done) {
+        if (lastInSection) {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*lastInSection) + 1, entry);
+        } else {
+            if (!lines.empty() && !Trim(lines.back()).empty())
+                lines.emplace_back();
+            lines.push_back("[" + std::string(aSection) + "]");
+            lines.push_back(entry);
+        }
+    }
+    std::string text;
+    for (const auto& line : lines)
+        text += line + "\n";
+    WriteFileAtomically(aPath, text);
 }

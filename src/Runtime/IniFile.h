@@ -34,6 +34,11 @@ public:
     std::optional<std::string> Find(std::string_view aSection, std::string_view aKey) const;
     std::string ReadString(std::string_view aSection, std::string_view aKey,
                            std::string_view aDefault) const;
+    // Windows' readers: an integer that does not parse, or a missing key,
+    // gives aDefault; a boolean is an integer (non-zero is true) or
+    // "true"/"false".
+    int ReadInteger(std::string_view aSection, std::string_view aKey, int aDefault) const;
+    bool ReadBool(std::string_view aSection, std::string_view aKey, bool aDefault) const;
     // Keys, or key/value pairs, of every section of that name, in file order.
     std::vector<std::string> ReadSection(std::string_view aSection) const;
     std::vector<std::pair<std::string, std::string>> ReadSectionValues(std::string_view aSection) const;
@@ -43,9 +48,22 @@ private:
     std::vector<TSection> FSections;
 };
 
+// Writes one value the way WritePrivateProfileString does: the first key
+// of that name in the first section of that name is replaced, a missing
+// key is appended to its section, a missing section to the file. Every
+// other line stays as it was. The file is written as UTF-8 through a
+// temporary file and a rename (mode 0600 when new), so a crash leaves the
+// old file or the new one, never half of one.
+void WriteIniString(const std::string& aPath, std::string_view aSection, std::string_view aKey,
+                    std::string_view aValue);
+
 // Decodes file bytes to UTF-8: BOMs for UTF-8 and UTF-16, valid UTF-8 as it
 // is, anything else as GB18030.
 std::string DecodeTextToUtf8(std::string_view aBytes);
+
+// "1"/"true" → true, "0"/"false" → false, any other integer → non-zero;
+// anything else aDefault.
+bool StrToBoolDef(std::string_view aText, bool aDefault);
 
 // ASCII-case-insensitive equality, as names in configuration files compare.
 bool SameTextAscii(std::string_view a, std::string_view b);

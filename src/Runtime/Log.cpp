@@ -177,6 +177,11 @@ TLogSettings TLog::Settings()
             static_cast<TLogOutLevel>(gThreshold.load(std::memory_order_relaxed))};
 }
 
+void TLog::SetThreshold(TLogOutLevel aLevel)
+{
+    gThreshold.store(aLevel, std::memory_order_relaxed);
+}
+
 std::filesystem::path TLog::CurrentFile()
 {
     return Sink().IsOpen() ? Sink().FilePath() : std::filesystem::path();

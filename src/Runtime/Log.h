@@ -86,6 +86,8 @@ public:
     static void Finish();
 
     static TLogSettings Settings();
+    // Lowers (or raises) the threshold after start-up: the debug switch.
+    static void SetThreshold(TLogOutLevel aLevel);
     static std::filesystem::path CurrentFile();   // empty when off
 
     // "<program folder>/Log", or "<state folder>/quillmar/Log" when the

@@ -50,6 +50,8 @@ public:
         if (ec)
             fs::copy_file(QUILLMAR_CLIENT_PATH, Prog() / "quillmar");
         WriteConfig("[Log]\nLogToMode=File\nLogOutLevel=Info\n");
+        fs::copy(fs::path(QUILLMAR_CLIENT_PATH).parent_path() / "skin", Prog() / "skin",
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     }
     ~TSandbox()
     {
@@ -265,6 +267,8 @@ TEST(EntrySequenceTest, ClearAllDataRemovesTheDataItemsOnly)
                                           "已删除 " + (data / "Accounts").string(),
                                           "已删除 " + (data / "Temp").string(),
                                           "已删除 " + (data / "4.0.1").string(),
+                                          // made by the configuration's first load
+                                          "已删除 " + (data / "QuillmarClient.cfg").string(),
                                           "程序结束",
                                           "程序结束",
                                           "Log 结束",

@@ -119,10 +119,10 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
         return out;
     };
     const auto& lifecycle = TBusiness::Lifecycle();
-    EXPECT_EQ(names(lifecycle.Build), (std::vector<std::string>{"TResourceManager", "TTempFileManager"}));
+    EXPECT_EQ(names(lifecycle.Build), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager"}));
     EXPECT_EQ(names(lifecycle.InitCalls), std::vector<std::string>{});
     EXPECT_EQ(names(lifecycle.UnInitCalls), std::vector<std::string>{});
-    EXPECT_EQ(names(lifecycle.Release), (std::vector<std::string>{"TResourceManager", "TTempFileManager"}));
+    EXPECT_EQ(names(lifecycle.Release), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager"}));
 }
 
 } // namespace
