@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
 namespace {
 
 TEST(IniFileTest, WindowsProfileRules)
@@ -66,6 +70,47 @@ TEST(CommandLineTest, SwitchesAndValues)
     EXPECT_EQ(FindCmdLineSwitchValue(args, "Next"), "plain");
     EXPECT_EQ(FindCmdLineSwitchValue({"-LogToMode="}, "LogToMode"), "");
     EXPECT_EQ(FindCmdLineSwitchValue({"-LogToModeFile"}, "LogToMode"), std::nullopt);
+}
+
+} // namespace
+
+namespace {
+
+TEST(IniFileTest, WritingKeepsEverythingElse)
+{
+    char pattern[] = "/tmp/qm-ini-XXXXXX";
+    const std::string folder = mkdtemp(pattern);
+    const std::string path = folder + "/user.cfg";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "; my notes\r\n[PreferSet]\r\nStatusBarVisible=1\r\nstatusbarvisible=dup\r\n\r\n[Other]\r\nK=v\r\n";
+    }
+    WriteIniString(path, "preferset", "StatusBarVisible", "0");
+    WriteIniString(path, "PreferSet", "QuillmarAppID", "ABC");
+    WriteIniString(path, "New", "Key", "line\nbreak");
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "; my notes\n[PreferSet]\nStatusBarVisible=0\nstatusbarvisible=dup\nQuillmarAppID=ABC\n\n"
+                    "[Other]\nK=v\n\n[New]\nKey=line break\n");
+    WriteIniString(folder + "/fresh.cfg", "S", "K", "中文");
+    EXPECT_EQ(TIniFile::LoadFromFile(folder + "/fresh.cfg").ReadString("S", "K", "-"), "中文");
+    struct stat st {};
+    ::stat((folder + "/fresh.cfg").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    std::filesystem::remove_all(folder);
+}
+
+TEST(IniFileTest, NumbersAndBooleans)
+{
+    const auto ini = TIniFile::LoadFromText("[S]\nN=42\nBad=4x\nT=1\nF=0\nW=true\nX=yes\n");
+    EXPECT_EQ(ini.ReadInteger("S", "N", 7), 42);
+    EXPECT_EQ(ini.ReadInteger("S", "Bad", 7), 7);
+    EXPECT_EQ(ini.ReadInteger("S", "None", 7), 7);
+    EXPECT_TRUE(ini.ReadBool("S", "T", false));
+    EXPECT_FALSE(ini.ReadBool("S", "F", true));
+    EXPECT_TRUE(ini.ReadBool("S", "W", false));
+    EXPECT_TRUE(ini.ReadBool("S", "X", true));
+    EXPECT_FALSE(ini.ReadBool("S", "X", false));
 }
 
 } // namespace

@@ -377,7 +377,7 @@ void TConfigManager::WritePreference(const char* aKey, const std::string& aValue
 
 void TConfigManager::WriteUserConfigRow(const char* aKey, const std::string& aValue)
 {
-    TSqliteDbUserConfig::Save(FDataPath, TRcUserConfig(aKey, aValue));
+    TSqliteDbUserConfig::Save(FDataPath, MakeRc<TRcUserConfig>(aKey, aValue).Get());
 }
 
 void TConfigManager::SetStatusBarVisible(bool aValue)

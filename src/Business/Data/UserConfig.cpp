@@ -40,13 +40,13 @@ TRcUserConfig* TSqliteDbUserConfig::Load(const std::filesystem::path& aDataFolde
     return RcCreateAndAutoRelease<TRcUserConfig>(row.FieldAsString(0), row.FieldAsString(1));
 }
 
-bool TSqliteDbUserConfig::Save(const std::filesystem::path& aDataFolder, const TRcUserConfig& aUserConfig)
+bool TSqliteDbUserConfig::Save(const std::filesystem::path& aDataFolder, const TRcUserConfig* aUserConfig)
 {
     auto db = EnsureAccountsDb(aDataFolder);
     TTransaction::Run(*db, [&] {
         db->ExecSQL("replace into [UserConfig](   [Key] ,[Value] ) values(   ? , ? )", [&](TSQLiteQueryEx& q) {
-            q.BindStr(1, aUserConfig.FKey);
-            q.BindStr(2, aUserConfig.FValue);
+            q.BindStr(1, aUserConfig->FKey);
+            q.BindStr(2, aUserConfig->FValue);
         });
     });
     return true;

@@ -26,7 +26,7 @@ public:
     static TRcUserConfig* Load(const std::filesystem::path& aDataFolder, const std::string& aKey);
     // One row, inserted or replaced in one transaction. Makes Accounts.db
     // and the table when they are missing (a first run has neither).
-    static bool Save(const std::filesystem::path& aDataFolder, const TRcUserConfig& aUserConfig);
+    static bool Save(const std::filesystem::path& aDataFolder, const TRcUserConfig* aUserConfig);
 };
 
 // "-1" or "0"; read back with StrToBoolDef.
