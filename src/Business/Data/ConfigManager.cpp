@@ -42,8 +42,8 @@ TIniFile ReadExpected(const std::filesystem::path& aPath)
         return {};
     }
     TIniFile ini = TIniFile::LoadFromFile(aPath);
-    if (ini.Sections().empty() && std::filesystem::file_size(aPath, ec) > 0)
-        TLog::O(lolWorn, "配置文件没有可读的内容（编码不对？），使用默认值：%s", {aPath.string()});
+    if (ini.Sections().empty())
+        TLog::O(lolWorn, "配置文件是空的或者编码不对，使用默认值：%s", {aPath.string()});
     return ini;
 }
 

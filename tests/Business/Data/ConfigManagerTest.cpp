@@ -161,7 +161,9 @@ TEST_F(ConfigManagerTest, UnreadableFilesGiveDefaultsAndAWarning)
     Write(Program() / "skin" / "Message.cfg", "");
     auto config = Load();
     EXPECT_EQ(config->ApplicationVersion(), "<none>");
-    EXPECT_NE(LogText().find("配置文件没有可读的内容"), std::string::npos) << LogText();
+    const std::string log = LogText();
+    for (const char* file : {"prog/QuillmarClient.cfg", "prog/skin/Message.cfg"})
+        EXPECT_NE(log.find("配置文件是空的或者编码不对，使用默认值：" + (FRoot.Path() / file).string()), std::string::npos) << log;
 }
 
 TEST_F(ConfigManagerTest, MessageTextsAreDataNotFormats)
