@@ -1,5 +1,7 @@
 #include "Business.h"
 
+#include "Account/AccountFolder.h"
+#include "Account/AccountManager.h"
 #include "Data/ConfigManager.h"
 #include "Data/DataFolder.h"
 #include "Data/DataFolderClear.h"
@@ -16,12 +18,16 @@ namespace {
 constexpr TSingletonClass kResourceManager = SingletonClassOf<TResourceManager>("TResourceManager");
 constexpr TSingletonClass kConfigManager = SingletonClassOf<TConfigManager>("TConfigManager");
 constexpr TSingletonClass kTempFileManager = SingletonClassOf<TTempFileManager>("TTempFileManager");
+constexpr TSingletonClass kAccountManager = SingletonClassOf<TAccountManager>("TAccountManager");
+constexpr TSingletonClass kAccountFolderManager = SingletonClassOf<TAccountFolderManager>("TAccountFolderManager");
 
 // The managers join these tables as they are built.
-constexpr TSingletonClass kBuildOrder[] = {kResourceManager, kConfigManager, kTempFileManager};
+constexpr TSingletonClass kBuildOrder[] = {kResourceManager, kConfigManager, kTempFileManager, kAccountManager,
+                                           kAccountFolderManager};
 constexpr std::span<const TBusinessCall> kInitCalls{};
 constexpr std::span<const TBusinessCall> kUnInitCalls{};
-constexpr TSingletonClass kReleaseOrder[] = {kResourceManager, kConfigManager, kTempFileManager};
+constexpr TSingletonClass kReleaseOrder[] = {kResourceManager, kConfigManager, kTempFileManager,
+                                             kAccountFolderManager, kAccountManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 

@@ -119,10 +119,12 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
         return out;
     };
     const auto& lifecycle = TBusiness::Lifecycle();
-    EXPECT_EQ(names(lifecycle.Build), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager"}));
+    EXPECT_EQ(names(lifecycle.Build), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
+                                                                "TAccountManager", "TAccountFolderManager"}));
     EXPECT_EQ(names(lifecycle.InitCalls), std::vector<std::string>{});
     EXPECT_EQ(names(lifecycle.UnInitCalls), std::vector<std::string>{});
-    EXPECT_EQ(names(lifecycle.Release), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager"}));
+    EXPECT_EQ(names(lifecycle.Release), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
+                                                                  "TAccountFolderManager", "TAccountManager"}));
 }
 
 } // namespace

@@ -1,9 +1,17 @@
 #include "ResourceManager.h"
 
+#include "Business/Account/AccountVisitorFactories.h"
+
 namespace {
 
+const TAccountResVisitorFactory kAccountFactory;
+const TAccountMailFolderResVisitorFactory kAccountMailFolderFactory;
+
 // Domains add their factory here as they are built.
-constexpr std::span<const TResVisitorFactoryEntry> kProgramFactories{};
+const TResVisitorFactoryEntry kProgramFactories[] = {
+    {rtAccount, &kAccountFactory},
+    {rtAccountMailFolder, &kAccountMailFolderFactory},
+};
 
 } // namespace
 
@@ -22,7 +30,7 @@ TResourceManager::TResourceManager()
         }
     } catch (...) {
         for (std::size_t i = 0; i < registered; ++i)
-            UnRegisterResVisitorFactory(kProgramFactories[i].Type);
+            UnRegisterResVisitorFactory(ProgramFactories()[i].Type);
         throw;
     }
 }
