@@ -4,6 +4,7 @@
 #include "Errors.h"
 
 #include <cstdio>
+#include <exception>
 #include <cxxabi.h>
 #include <functional>
 #include <memory>
@@ -67,7 +68,11 @@ std::string TRcObject::ToString() const
 
 TRcObject::~TRcObject()
 {
-    if (!FNativeReleaseFlag || FRetainCount.load(std::memory_order_relaxed) != 0)
+    // A constructor that throws takes its half-built object down during
+    // the unwinding, untouched since birth: that is no misuse.
+    const bool failedConstruction = !FNativeReleaseFlag && std::uncaught_exceptions() > 0 &&
+                                    FRetainCount.load(std::memory_order_relaxed) == 1;
+    if (!failedConstruction && (!FNativeReleaseFlag || FRetainCount.load(std::memory_order_relaxed) != 0))
         AbortInvalidPointer("a retain-counted object was destroyed without Release");
     FMagicTag = 0;   // a later Release through a stale pointer is caught
 }

@@ -168,6 +168,17 @@ TEST_F(RcObjectDeathTest, DeletingInsteadOfReleasingAborts)
     EXPECT_DEATH(delete new TCounted(1), "Invalid pointer operation.*without Release");
 }
 
+struct TFailsToConstruct : TCounted {
+    TFailsToConstruct() : TCounted(8) { throw Exception("no"); }
+};
+
+TEST_F(RcObjectTest, AConstructorMayThrow)
+{
+    EXPECT_THROW(RcCreate<TFailsToConstruct>(), Exception);
+    EXPECT_THROW(MakeRc<TFailsToConstruct>(), Exception);
+    EXPECT_EQ(TCounted::Died, (std::vector<int>{8, 8}));
+}
+
 TEST_F(RcObjectTest, RetainAndReleaseAndNilAreNilSafe)
 {
     TCounted* none = nullptr;
