@@ -330,12 +330,17 @@ void WriteIniString(const std::string& aPath, std::string_view aSection, std::st
         } else {
             if (!lines.empty() && !Trim(lines.back()).empty())
                 lines.emplace_back();
-            lines.push_back("[" + std::string(aSection) + "]");
+            std::string header(1, '[');
+            header.append(aSection);
+            header += ']';
+            lines.push_back(std::move(header));
             lines.push_back(entry);
         }
     }
     std::string text;
-    for (const auto& line : lines)
-        text += line + "\n";
+    for (const auto& line : lines) {
+        text += line;
+        text += '\n';
+    }
     WriteFileAtomically(aPath, text);
 }
