@@ -58,5 +58,5 @@ void TRcAccount::SetSettings(const TAccountSettings& aSettings)
 std::string TRcAccount::ToString() const
 {
     const std::string name = Name();
-    return name.empty() ? FormatText("<id: %s>", {FResId->ToString()}) : name;
+    return name.empty() ? FormatText("<id: %s>", {FResId->Id()}) : name;
 }

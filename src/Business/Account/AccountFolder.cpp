@@ -62,7 +62,7 @@ std::string NameOf(const TFolderInfo& aInfo)
 
 std::string TRcAccountFolder::ToString() const
 {
-    return FName.empty() ? FormatText("<id: %s>", {FResId->ToString()}) : FName;
+    return FName.empty() ? FormatText("<id: %s>", {FResId->Id()}) : FName;
 }
 
 TAccountFolderManager::TAccountFolderManager() : FObservable(MakeRc<TRcAccountFolderObservable>())

@@ -1,0 +1,88 @@
+// TRcMail: one mail of an account, one row of its Mail table. The folder
+// is not a field: it is the folder element of the mail's path, stored in
+// the column Type as the folder's code.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "Business/Account/AccountFolder.h"
+#include "Business/Resource/ResId.h"
+#include "Runtime/DateTime.h"
+#include "Runtime/RcRef.h"
+
+class TSQLiteDatabase;
+
+enum TMailSourceType { mrmNone = 0, mrmTranslate = 1, mrmReply = 2, mrmRelay = 3 };
+
+enum TMailSendReceiveState {
+    msarsNoneUser = 0,
+    msarsPop3NotTranslate = 1,
+    msarsPop3Translate = 2,
+    msarsPop3InNorvel = 3,
+    msarsPop3FromNorvel = 4,
+    msarsPop3NorvelReject = 5,
+    msarsPop3TransSource = 6,
+    msarsSendToSmtp = 7,
+    msarsSendToNorvel = 8,
+    msarsSendOk = 9,
+    msarsSendCancel = 10,
+};
+
+// Stored numbers outside the known ones read as the first value.
+TMailSourceType MailSourceTypeOf(int64_t aStored);
+TMailSendReceiveState MailSendReceiveStateOf(int64_t aStored);
+
+// The Type code of a folder: 1 receiving, 2 inbox, 3 drafts, 4 sending,
+// 5 out box, 6 trash, 7 translation sources; 0 is a mail removed from the
+// trash. aftAll has none.
+std::optional<int> FolderCodeOf(TAccountFolderType aType);
+std::optional<TAccountFolderType> FolderTypeOfCode(int aCode);
+
+class TRcMail : public TRcObject {
+public:
+    TRcMail() = delete;
+    // Loads the row of aResId from aDb; without a row or a connection the
+    // fields stay empty. A nil id raises "账户邮件资源ID为空".
+    TRcMail(TRcResId* aResId, TSQLiteDatabase* aDb);
+    static TRcMail* CreateAndAutoRelease(TRcResId* aResId, TSQLiteDatabase* aDb)
+    {
+        return RcCreateAndAutoRelease<TRcMail>(aResId, aDb);
+    }
+
+    TRcResId* ResId() const { return FResId.Get(); }
+    TRcResId* SorceResId() const { return FSorceResId.Get(); }
+    void SetSorceResId(TRcResId* aResId) { FSorceResId = TRcRef<TRcResId>::Retain(aResId); }
+
+    // The subject, or "<id: ID>" when it has none.
+    std::string ToString() const override;
+
+    TMailSourceType FSourceType = mrmNone;
+    bool FSeenFlag = false;
+    int FSourceLanguage = 0;
+    int FTargetLanguage = 0;
+    TMailSendReceiveState FSendReceiveState = msarsNoneUser;
+    std::string FUid;
+    std::string FMessageId;
+    std::string FSubject;
+    std::string FFrom;
+    std::string FTo;
+    TDateTime FDate = 0;
+    bool FHasAttachmentFlag = false;
+    int64_t FSize = 0;
+    std::string FNorvelUid;
+    bool FQunFaFlag = false;
+    bool FReferences = false;
+    bool FReceiptSend = false;
+    std::string FMailSummary;
+    bool FReTranslation = false;
+    bool FUserSecretary = false;
+    std::string FSecretaryer;
+    int FSecretaryFlag = 0;
+    int FSecretaryedType = 0;
+    std::string FSecretaryMemo;
+
+private:
+    TRcRef<TRcResId> FResId;
+    TRcRef<TRcResId> FSorceResId;
+};

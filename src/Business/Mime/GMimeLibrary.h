@@ -1,0 +1,4 @@
+// GMime is initialised once for the whole process, from any thread.
+#pragma once
+
+void EnsureGMimeInitialised();
