@@ -1,6 +1,7 @@
 #include "AddressList.h"
 
 #include "GMimeLibrary.h"
+#include "GMimePtr.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <gmime/gmime.h>
@@ -8,12 +9,6 @@
 #include <pcre2.h>
 
 namespace {
-
-struct TGObjectUnref {
-    void operator()(gpointer aObject) const { g_object_unref(aObject); }
-};
-template <class T>
-using TGObject = std::unique_ptr<T, TGObjectUnref>;
 
 void Collect(InternetAddressList* aList, std::vector<TAddressItem>& aItems)
 {

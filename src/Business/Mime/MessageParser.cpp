@@ -1,0 +1,267 @@
+// Taking a received or stored message apart (TIdMessageBuilderHtmlEx::
+// InitByIdMessage): the handlers for mixed, alternative, related and
+// report containers, and the rule that whatever no handler uses is kept
+// as an attachment.
+#include "MessageBuilder.h"
+
+#include "Charset.h"
+#include "GMimeLibrary.h"
+#include "GMimePtr.h"
+#include "HeaderCoding.h"
+#include "PromotionPayload.h"
+#include "Runtime/Errors.h"
+#include "Runtime/IniFile.h"
+
+#include <fstream>
+
+namespace {
+
+enum class TContainer { Mixed, Alternative, Related, Report };
+
+std::string TypeOf(GMimeObject* aObject)
+{
+    GMimeContentType* type = g_mime_object_get_content_type(aObject);
+    if (!type)
+        return "application/octet-stream";
+    std::string text = std::string(g_mime_content_type_get_media_type(type) ? g_mime_content_type_get_media_type(type) : "") +
+                       "/" + (g_mime_content_type_get_media_subtype(type) ? g_mime_content_type_get_media_subtype(type) : "");
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool IsMediaType(GMimeObject* aObject, const char* aType)
+{
+    return TypeOf(aObject).rfind(std::string(aType) + "/", 0) == 0;
+}
+
+bool IsAttachmentDisposition(GMimeObject* aObject)
+{
+    const char* disposition = g_mime_object_get_disposition(aObject);
+    return disposition && SameTextAscii(disposition, "attachment");
+}
+
+// The decoded content of a leaf.
+std::string ContentOf(GMimeObject* aObject)
+{
+    TGObject<GMimeStream> memory(g_mime_stream_mem_new());
+    if (GMIME_IS_PART(aObject)) {
+        GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(aObject));
+        if (content)
+            g_mime_data_wrapper_write_to_stream(content, memory.get());
+    } else if (GMIME_IS_MESSAGE_PART(aObject)) {
+        GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(aObject));
+        if (inner)
+            g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, memory.get());
+    }
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
+    return std::string(reinterpret_cast<const char*>(bytes->data), bytes->len);
+}
+
+// A text leaf is text/* that is not marked as an attachment and has no
+// file name; every other leaf is an attachment part.
+bool IsTextPart(GMimeObject* aObject)
+{
+    if (!GMIME_IS_PART(aObject) || !IsMediaType(aObject, "text"))
+        return false;
+    return !IsAttachmentDisposition(aObject) && !g_mime_part_get_filename(GMIME_PART(aObject));
+}
+
+std::string SafeName(std::string aName)
+{
+    aName = SanitizeHeaderText(aName);
+    for (char& c : aName)
+        if (c == '/' || c == '\\')
+            c = '_';
+    if (aName.find_first_not_of('.') == std::string::npos)
+        aName.clear();
+    return aName;
+}
+
+class TParser {
+public:
+    TParser(TIdMessageBuilderHtmlEx& aBuilder, const TIdMessageBuilderHtmlEx::TTempFilenameBuilder& aTemp)
+        : FBuilder(aBuilder), FTemp(aTemp) {}
+
+    void Message(GMimeMessage* aMessage)
+    {
+        GMimeObject* body = g_mime_message_get_mime_part(aMessage);
+        if (!body)
+            return;
+        if (GMIME_IS_MULTIPART(body)) {
+            Container(GMIME_MULTIPART(body), ContainerOf(body));
+        } else if (IsMediaType(body, "text") && GMIME_IS_PART(body)) {
+            TextRule(body);
+        } else {
+            Keep(body, "");
+        }
+    }
+
+private:
+    static TContainer ContainerOf(GMimeObject* aObject)
+    {
+        const std::string type = TypeOf(aObject);
+        if (type == "multipart/related")
+            return TContainer::Related;
+        if (type == "multipart/alternative")
+            return TContainer::Alternative;
+        if (type == "multipart/report")
+            return TContainer::Report;
+        return TContainer::Mixed;
+    }
+
+    void Container(GMimeMultipart* aMultipart, TContainer aKind)
+    {
+        const int count = g_mime_multipart_get_count(aMultipart);
+        for (int i = 0; i < count; ++i) {
+            GMimeObject* part = g_mime_multipart_get_part(aMultipart, i);
+            if (GMIME_IS_MULTIPART(part)) {
+                Container(GMIME_MULTIPART(part), ContainerOf(part));
+                continue;
+            }
+            const std::string type = TypeOf(part);
+            if (IsTextPart(part)) {
+                // In a related container only the HTML is body text.
+                if (aKind == TContainer::Related && type != "text/html")
+                    Keep(part, "");
+                else
+                    TextRule(part);
+                continue;
+            }
+            if (type == kPromotionContentType && aKind != TContainer::Related) {
+                FBuilder.Html = DecipherPromotion(ContentOf(part));
+                FBuilder.HtmlCharSet = "utf-8";
+                continue;
+            }
+            if (type == "message/rfc822" && aKind != TContainer::Related) {
+                Forwarded(part);
+                continue;
+            }
+            if (type == "message/disposition-notification")
+                ReadReport(part);
+            // Delivery reports and the other parts of a report are kept,
+            // like every part no handler uses.
+            Keep(part, "");
+        }
+    }
+
+    void TextRule(GMimeObject* aPart)
+    {
+        const bool html = TypeOf(aPart) == "text/html";
+        std::string& target = html ? FBuilder.Html : FBuilder.PlainText;
+        if (!target.empty()) {
+            Keep(aPart, "");
+            return;
+        }
+        const char* charset = g_mime_object_get_content_type_parameter(aPart, "charset");
+        target = ToUtf8(ContentOf(aPart), charset ? charset : "");
+        std::string& charsetField = html ? FBuilder.HtmlCharSet : FBuilder.PlainTextCharSet;
+        std::string& transferField = html ? FBuilder.HtmlContentTransfer : FBuilder.PlainTextContentTransfer;
+        charsetField = "utf-8";
+        transferField = g_mime_content_encoding_to_string(g_mime_part_get_content_encoding(GMIME_PART(aPart)))
+                            ? g_mime_content_encoding_to_string(g_mime_part_get_content_encoding(GMIME_PART(aPart)))
+                            : "";
+    }
+
+    void ReadReport(GMimeObject* aPart)
+    {
+        const std::string block = ContentOf(aPart);
+        std::size_t at = 0;
+        while (at < block.size()) {
+            std::size_t end = block.find('\n', at);
+            if (end == std::string::npos)
+                end = block.size();
+            const std::string line = block.substr(at, end - at);
+            at = end + 1;
+            const std::size_t colon = line.find(':');
+            if (colon == std::string::npos)
+                continue;
+            std::string name = line.substr(0, colon);
+            while (!name.empty() && name.back() == ' ')
+                name.pop_back();
+            if (!SameTextAscii(name, "Original-Message-ID"))
+                continue;
+            std::string value = line.substr(colon + 1);
+            while (!value.empty() && (value.back() == '\r' || value.back() == ' '))
+                value.pop_back();
+            value.erase(0, value.find_first_not_of(' '));
+            FBuilder.ReportMessageId = value;
+        }
+    }
+
+    void Forwarded(GMimeObject* aPart)
+    {
+        std::string subject;
+        if (GMIME_IS_MESSAGE_PART(aPart)) {
+            GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(aPart));
+            const char* raw = inner ? g_mime_object_get_header(GMIME_OBJECT(inner), "Subject") : nullptr;
+            subject = raw ? DecodeHeaderText(raw) : "";
+        }
+        if (subject.empty())
+            subject = "message";
+        std::string name = subject;
+        if (name.size() < 4 || !SameTextAscii(name.substr(name.size() - 4), ".eml"))
+            name += ".eml";
+        Keep(aPart, name);
+    }
+
+    // Writes the part's content to a temporary file or keeps it in memory,
+    // and lists it as an inline file (by content id) and/or attachment.
+    void Keep(GMimeObject* aPart, const std::string& aForcedName)
+    {
+        const char* nameParam = g_mime_object_get_content_type_parameter(aPart, "name");
+        const char* fileName = GMIME_IS_PART(aPart) ? g_mime_part_get_filename(GMIME_PART(aPart)) : nullptr;
+        const char* contentId = g_mime_object_get_content_id(aPart);
+        std::string name = !aForcedName.empty() ? aForcedName
+                           : nameParam          ? DecodeHeaderText(nameParam)
+                           : fileName           ? DecodeHeaderText(fileName)
+                           : contentId          ? std::string(contentId)
+                                                : std::string();
+        name = SafeName(name);
+
+        TIdMessageBuilderAttachment item;
+        item.ContentType = TypeOf(aPart);
+        item.ContentID = contentId ? contentId : "";
+        const std::string content = ContentOf(aPart);
+        if (FTemp) {
+            item.FileName = FTemp(name.empty() ? "attachment.dat" : name);
+            if (item.FileName.empty())
+                throw Exception("临时文件名为空");
+            std::ofstream out(item.FileName, std::ios::binary | std::ios::trunc);
+            out.write(content.data(), static_cast<std::streamsize>(content.size()));
+            if (!out)
+                throw Exception("不能写入临时文件 " + item.FileName.string());
+        } else {
+            item.Data = std::make_shared<const std::string>(content);
+        }
+        item.Name = !name.empty() ? name : item.FileName.filename().string();
+        GMimeHeaderList* headers = g_mime_object_get_header_list(aPart);
+        for (int i = 0; i < g_mime_header_list_get_count(headers); ++i) {
+            GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
+            const std::string headerName = g_mime_header_get_name(header);
+            if (headerName.size() >= 8 && SameTextAscii(headerName.substr(0, 8), "Content-"))
+                continue;
+            const char* value = g_mime_header_get_value(header);
+            item.ExtraHeaders.emplace_back(headerName, value ? DecodeHeaderText(value) : "");
+        }
+        if (!item.ContentID.empty())
+            FBuilder.HtmlFiles.push_back(item);
+        if (item.ContentID.empty() || IsAttachmentDisposition(aPart))
+            FBuilder.Attachments.push_back(std::move(item));
+    }
+
+    TIdMessageBuilderHtmlEx& FBuilder;
+    const TIdMessageBuilderHtmlEx::TTempFilenameBuilder& FTemp;
+};
+
+} // namespace
+
+void TIdMessageBuilderHtmlEx::InitByIdMessage(GMimeMessage* aMessage, const TTempFilenameBuilder& aTempFilenameBuilder)
+{
+    EnsureGMimeInitialised();
+    Clear();
+    ReportMessageId.clear();
+    if (!aMessage)
+        return;
+    TParser(*this, aTempFilenameBuilder).Message(aMessage);
+}
