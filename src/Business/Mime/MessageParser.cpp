@@ -8,6 +8,7 @@
 #include "GMimeLibrary.h"
 #include "GMimePtr.h"
 #include "HeaderCoding.h"
+#include "MessageIo.h"
 #include "PromotionPayload.h"
 #include "Runtime/Errors.h"
 #include "Runtime/IniFile.h"
@@ -39,23 +40,6 @@ bool IsAttachmentDisposition(GMimeObject* aObject)
 {
     const char* disposition = g_mime_object_get_disposition(aObject);
     return disposition && SameTextAscii(disposition, "attachment");
-}
-
-// The decoded content of a leaf.
-std::string ContentOf(GMimeObject* aObject)
-{
-    TGObject<GMimeStream> memory(g_mime_stream_mem_new());
-    if (GMIME_IS_PART(aObject)) {
-        GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(aObject));
-        if (content)
-            g_mime_data_wrapper_write_to_stream(content, memory.get());
-    } else if (GMIME_IS_MESSAGE_PART(aObject)) {
-        GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(aObject));
-        if (inner)
-            g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, memory.get());
-    }
-    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
-    return std::string(reinterpret_cast<const char*>(bytes->data), bytes->len);
 }
 
 // A text leaf is text/* that is not marked as an attachment and has no
@@ -129,7 +113,7 @@ private:
                 continue;
             }
             if (type == kPromotionContentType && aKind != TContainer::Related) {
-                FBuilder.Html = DecipherPromotion(ContentOf(part));
+                FBuilder.Html = DecipherPromotion(DecodedContentOf(part));
                 FBuilder.HtmlCharSet = "utf-8";
                 continue;
             }
@@ -154,7 +138,7 @@ private:
             return;
         }
         const char* charset = g_mime_object_get_content_type_parameter(aPart, "charset");
-        target = ToUtf8(ContentOf(aPart), charset ? charset : "");
+        target = ToUtf8(DecodedContentOf(aPart), charset ? charset : "");
         std::string& charsetField = html ? FBuilder.HtmlCharSet : FBuilder.PlainTextCharSet;
         std::string& transferField = html ? FBuilder.HtmlContentTransfer : FBuilder.PlainTextContentTransfer;
         charsetField = "utf-8";
@@ -165,7 +149,7 @@ private:
 
     void ReadReport(GMimeObject* aPart)
     {
-        const std::string block = ContentOf(aPart);
+        const std::string block = DecodedContentOf(aPart);
         std::size_t at = 0;
         while (at < block.size()) {
             std::size_t end = block.find('\n', at);
@@ -194,8 +178,7 @@ private:
         std::string subject;
         if (GMIME_IS_MESSAGE_PART(aPart)) {
             GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(aPart));
-            const char* raw = inner ? g_mime_object_get_header(GMIME_OBJECT(inner), "Subject") : nullptr;
-            subject = raw ? DecodeHeaderText(raw) : "";
+            subject = inner ? HeaderText(GMIME_OBJECT(inner), "Subject") : "";
         }
         if (subject.empty())
             subject = "message";
@@ -222,7 +205,7 @@ private:
         TIdMessageBuilderAttachment item;
         item.ContentType = TypeOf(aPart);
         item.ContentID = contentId ? contentId : "";
-        const std::string content = ContentOf(aPart);
+        const std::string content = DecodedContentOf(aPart);
         if (FTemp) {
             item.FileName = FTemp(name.empty() ? "attachment.dat" : name);
             if (item.FileName.empty())
@@ -241,8 +224,7 @@ private:
             const std::string headerName = g_mime_header_get_name(header);
             if (headerName.size() >= 8 && SameTextAscii(headerName.substr(0, 8), "Content-"))
                 continue;
-            const char* value = g_mime_header_get_value(header);
-            item.ExtraHeaders.emplace_back(headerName, value ? DecodeHeaderText(value) : "");
+            item.ExtraHeaders.emplace_back(headerName, HeaderText(aPart, headerName.c_str()));
         }
         if (!item.ContentID.empty())
             FBuilder.HtmlFiles.push_back(item);
