@@ -4,6 +4,7 @@
 #   ./build.sh test [ctest arguments]     install, build Debug -O1 with ASan/UBSan, run the suite
 # and one more:
 #   ./build.sh bench                      install, build Release with benchmarks, run them
+#   ./build.sh fuzz [seconds]             install, build the libFuzzer targets with clang, fuzz
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 
@@ -47,8 +48,18 @@ bench)
     configure_and_build build/bench -DCMAKE_BUILD_TYPE=Release -DQUILLMAR_TESTS=OFF -DQUILLMAR_BENCH=ON
     for b in build/bench/bench/bench_*; do [ -x "$b" ] && "$b" "$@"; done
     ;;
+fuzz)
+    install_packages fuzz
+    CC=clang CXX=clang++ configure_and_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMAR_FUZZ=ON \
+        -DQUILLMAR_TESTS=OFF
+    # The corpus grows in the build tree; the seeds are the test fixtures.
+    mkdir -p build/fuzz/corpus/mime
+    cp -n tests/data/mime/*.eml tests/fuzz/corpus/mime/* build/fuzz/corpus/mime/ 2>/dev/null || true
+    exec build/fuzz/bin/fuzz_message build/fuzz/corpus/mime -max_total_time="${1:-60}" -rss_limit_mb=4096 \
+        -timeout=10 -print_final_stats=1
+    ;;
 *)
-    echo "usage: ./build.sh run|test|bench [arguments]" >&2
+    echo "usage: ./build.sh run|test|bench|fuzz [arguments]" >&2
     exit 2
     ;;
 esac
