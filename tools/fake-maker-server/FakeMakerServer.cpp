@@ -140,6 +140,9 @@ TFakeMakerServer::TFakeMakerServer() : FImpl(std::make_unique<TImpl>())
 {
     // Idle client connections must not hold up Stop for long.
     FImpl->Server.set_keep_alive_timeout(1);
+    // A reply goes out in several writes; with Nagle's algorithm a reused
+    // connection waits for the client's delayed ACK (~40 ms) between them.
+    FImpl->Server.set_tcp_nodelay(true);
     RegisterAdminRoutes(*this);
     RegisterTestRoutes(*this);
     RegisterPlatformRoutes(*this);
