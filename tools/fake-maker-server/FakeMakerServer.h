@@ -1,0 +1,126 @@
+// TFakeMakerServer: a loopback stand-in for the maker's services.
+//
+// The maker's translation service, platform, file server and update server
+// do not exist here, so tests and the demo talk to this server instead. It
+// speaks real HTTP (cpp-httplib) on 127.0.0.1, records every request it
+// gets (multipart parts in order, with their headers), and can be scripted
+// to answer the next requests of a route differently: another body, a
+// status, a delay, a redirect.
+//
+// Each service adds its routes in a registration function of its own
+// (RegisterPlatformRoutes, ...), called from the constructor; a route
+// handler only makes the normal reply, everything else (recording,
+// scripts, delays) is done around it.
+//
+// Nothing here ever uses a name sent by a client as a file path.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+struct TFakePart {
+    std::string Name;
+    std::optional<std::string> FileName;   // none for a plain field
+    std::string ContentType;               // empty when the part has none
+    std::vector<std::pair<std::string, std::string>> Headers;   // every part header, in order
+    std::string Value;
+};
+
+struct TFakeRequest {
+    std::string Method;
+    std::string Path;                      // decoded, without the query
+    std::vector<std::pair<std::string, std::string>> Query;
+    std::string ContentType;
+    std::vector<TFakePart> Parts;          // a multipart/form-data body, in order
+    std::string Body;                      // any other body
+
+    // The value of the first part of that name, or none.
+    std::optional<std::string> Field(const std::string& aName) const;
+};
+
+struct TFakeReply {
+    int Status = 200;
+    std::string Body;
+    std::string ContentType = "application/json";
+    std::vector<std::pair<std::string, std::string>> Headers;
+
+    static TFakeReply Json(const nlohmann::json& aJson, int aStatus = 200);
+};
+
+// One scripted answer; what it leaves out comes from the route's own reply.
+struct TScriptedReply {
+    int DelayMs = 0;                       // waits first
+    std::optional<int> Status;             // replaces the status
+    std::optional<std::string> Body;       // replaces the body ...
+    std::optional<std::string> ContentType;   // ... and its type (default "text/plain")
+    // Answers "302 Found" (or Status) with this Location and an empty body.
+    std::optional<std::string> Redirect;
+
+    static TScriptedReply Delay(int aMs) { TScriptedReply r; r.DelayMs = aMs; return r; }
+    static TScriptedReply WithStatus(int aStatus) { TScriptedReply r; r.Status = aStatus; return r; }
+    static TScriptedReply Text(std::string aBody, int aStatus = 200)
+    {
+        TScriptedReply r;
+        r.Status = aStatus;
+        r.Body = std::move(aBody);
+        return r;
+    }
+    static TScriptedReply RedirectTo(std::string aLocation) { TScriptedReply r; r.Redirect = std::move(aLocation); return r; }
+
+    // From the admin route's JSON: {"delayMs": n, "status": n, "body": "text",
+    // "json": {...} (a body of type application/json), "contentType": "...",
+    // "redirect": "url"}. Throws std::invalid_argument for anything else.
+    static TScriptedReply FromJson(const nlohmann::json& aJson);
+};
+
+using TFakeHandler = std::function<TFakeReply(const TFakeRequest&)>;
+
+class TFakeMakerServer {
+public:
+    // Registers every service's routes; serves nothing until Start.
+    TFakeMakerServer();
+    ~TFakeMakerServer();   // stops
+    TFakeMakerServer(const TFakeMakerServer&) = delete;
+    TFakeMakerServer& operator=(const TFakeMakerServer&) = delete;
+
+    // Binds (port 0: any free port) and serves on a thread of its own.
+    // Returns the port; throws std::runtime_error when it cannot bind.
+    int Start(const std::string& aHost = "127.0.0.1", int aPort = 0);
+    // Wakes delayed replies, stops serving and joins the thread.
+    void Stop();
+    // Blocks until Stop is called from elsewhere (the executable).
+    void Wait();
+
+    int Port() const;
+    // "http://127.0.0.1:<port>/", the base address the client configures.
+    std::string BaseUrl() const;
+
+    // Adds a route; the path is matched exactly (no patterns).
+    void AddRoute(const std::string& aMethod, const std::string& aPath, TFakeHandler aHandler);
+
+    // Queues answers for the next requests to aPath, one per request.
+    void Script(const std::string& aPath, std::vector<TScriptedReply> aReplies);
+    // Forgets scripts and recorded requests.
+    void Reset();
+    // Every request to a service route so far, in arrival order (admin
+    // routes are not recorded).
+    std::vector<TFakeRequest> Requests() const;
+
+    static nlohmann::json ToJson(const TFakeRequest& aRequest);
+
+private:
+    struct TImpl;
+    std::unique_ptr<TImpl> FImpl;
+};
+
+// One registration function per service.
+void RegisterAdminRoutes(TFakeMakerServer& aServer);
+void RegisterTestRoutes(TFakeMakerServer& aServer);
+void RegisterPlatformRoutes(TFakeMakerServer& aServer);
