@@ -164,6 +164,10 @@ struct TUiFormAccess {
     static QWidget* Host(TUiForm& aForm) { return aForm.d->Host.get(); }
 };
 
+// Shows or hides an element; the layouts above a shown element are laid
+// out when the event loop next runs, not at once.
+void DuSetVisible(QWidget* aWidget, bool aVisible);
+
 // Sets the image of an element by its kind: a label shows it, a button or
 // menu item takes it as its icon, any other element draws it stretched.
 void DuApplyImage(QObject* aObject, const QString& aImage);

@@ -71,7 +71,8 @@ duPlugin Sibling(const QObject* aObject, int aStep)
 
 QLayout* FindLayoutHolding(QLayout* aLayout, QWidget* aWidget)
 {
-    for (int i = 0; i < aLayout->count(); ++i) {
+    // From the end: rows are appended, so what is asked for is mostly there.
+    for (int i = aLayout->count() - 1; i >= 0; --i) {
         QLayoutItem* item = aLayout->itemAt(i);
         if (item->widget() == aWidget)
             return aLayout;
@@ -103,6 +104,29 @@ QListWidget* ListBoxOf(QObject* aObject)
 }
 
 } // namespace
+
+void DuSetVisible(QWidget* aWidget, bool aVisible)
+{
+    if (!aVisible || !aWidget->parentWidget() || !aWidget->parentWidget()->isVisible()) {
+        aWidget->setVisible(aVisible);
+        return;
+    }
+    // Showing a child of a shown widget lays its ancestors out at once;
+    // showing the rows of a long list one by one would lay the list out once
+    // per row. The layouts wait for the event loop instead, as they do while
+    // the window is hidden.
+    std::vector<QLayout*> paused;
+    for (QWidget* p = aWidget->parentWidget(); p && !p->isWindow(); p = p->parentWidget())
+        if (QLayout* layout = p->layout(); layout && layout->isEnabled()) {
+            layout->setEnabled(false);
+            paused.push_back(layout);
+        }
+    aWidget->setVisible(true);
+    for (QLayout* layout : paused) {
+        layout->setEnabled(true);
+        layout->update();
+    }
+}
 
 std::vector<QObject*> PluginChildren(const QObject* aObject)
 {
@@ -261,7 +285,7 @@ void duPlugin::SetVisible(bool aVisible) const
     if (auto* action = qobject_cast<QAction*>(o))
         action->setVisible(aVisible);
     else if (auto* w = qobject_cast<QWidget*>(o))
-        w->setVisible(aVisible);
+        DuSetVisible(w, aVisible);
 }
 
 bool duPlugin::IsDisable() const

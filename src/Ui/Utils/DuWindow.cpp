@@ -93,6 +93,15 @@ QWidget* EditOfViewport(QObject* aObject)
     return nullptr;
 }
 
+// The position of aWidget among aLayout's items, searched from the end.
+int IndexInLayout(QLayout* aLayout, QWidget* aWidget)
+{
+    for (int i = aLayout->count() - 1; i >= 0; --i)
+        if (aLayout->itemAt(i)->widget() == aWidget)
+            return i;
+    return -1;
+}
+
 void RenameTree(QWidget* aTop, const QString& aSuffix)
 {
     auto rename = [&aSuffix](QObject* aObject) {
@@ -552,19 +561,19 @@ duPlugin TDuWindow::DuPluginClone(const duPlugin& aDuPlugin, const duPlugin& aPa
     // and likewise in the children's order, which tree navigation follows.
     QLayout* layout = prev ? LayoutHolding(prev) : (source->parentWidget() == home ? LayoutHolding(source) : home->layout());
     if (auto* box = qobject_cast<QBoxLayout*>(layout))
-        box->insertWidget(prev ? box->indexOf(prev) + 1 : 0, clone);
+        box->insertWidget(prev ? IndexInLayout(box, prev) + 1 : 0, clone);
     else if (layout)
         layout->addWidget(clone);
     const QObjectList& siblings = home->children();
     QWidget* next = nullptr;
-    for (qsizetype i = prev ? siblings.indexOf(prev) + 1 : 0; i < siblings.size() && !next; ++i)
+    for (qsizetype i = prev ? siblings.lastIndexOf(prev) + 1 : 0; i < siblings.size() && !next; ++i)
         if (siblings[i] != clone && siblings[i]->isWidgetType())
             next = static_cast<QWidget*>(siblings[i]);
     if (next)
         clone->stackUnder(next);
 
     d->Prepare(clone);
-    clone->setVisible(!clone->property("duHidden").toBool());
+    DuSetVisible(clone, !clone->property("duHidden").toBool());
     return TDuPluginAccess::Make(clone);
 }
 
