@@ -5,10 +5,12 @@
 #include "Ui.h"
 
 #include "Business/Business.h"
+#include "Business/Data/ConfigManager.h"
 #include "Business/Data/NoSupportDataVersion.h"
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/CommandLine.h"
 #include "Runtime/Log.h"
+#include "Ui/Utils/MessageText.h"
 
 namespace {
 
@@ -69,6 +71,13 @@ int RunApplication(int& argc, char** argv)
     }
 
     TPool::DoProc([] { TBusiness::Init(); });
+    // The skin layer's texts (button captions…) come from the configuration
+    // while it is there; a key without a text reads as itself.
+    SetMessageTextProvider([](const std::string& aKey) {
+        const TConfigManager* config = TConfigManager::ConfigManager();
+        const std::string text = config ? config->GetMsg(aKey) : std::string();
+        return text.empty() ? aKey : text;
+    });
     try {
         return RunMessageLoop(app);
     } catch (const ENoSupportDataVersion& e) {
