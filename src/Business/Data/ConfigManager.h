@@ -21,11 +21,14 @@
 #include "ConfigObservable.h"
 #include "TranslateLanguage.h"
 #include "Runtime/CommandLine.h"
+#include "Runtime/DateTime.h"
 #include "Runtime/RcRef.h"
 #include "Runtime/Singleton.h"
 #include "Runtime/TextFormat.h"
 
 class TIniFile;
+class TRunableCancelList;
+struct THttpOptions;
 
 class TConfigManager : public TSingletonOf<TConfigManager> {
 public:
@@ -104,6 +107,17 @@ public:
     // $XDG_CONFIG_HOME/autostart/quillmar.desktop.
     void UpdateRegEditRun(bool aRun);
     static std::filesystem::path AutostartFile();
+
+    // When the maker's platform says aEmail was registered there. Never
+    // throws: every failure leaves its text in aError and gives the local
+    // time of the call. With no service address the service is off and
+    // nothing is sent. aCancelList, when given, holds the request while it
+    // runs, so another thread can cancel it.
+    static constexpr const char* kServiceOff = "没有配置服务地址，服务已关闭";
+    TDateTime GetEmailTavroREGDateTime(const std::string& aEmail, const std::string& aPwd, std::string& aError,
+                                       TRunableCancelList* aCancelList = nullptr) const;
+    TDateTime GetEmailTavroREGDateTime(const std::string& aEmail, const std::string& aPwd, std::string& aError,
+                                       TRunableCancelList* aCancelList, const THttpOptions& aOptions) const;
 
     // The user's configuration file in the data folder.
     std::filesystem::path UserConfigFile() const { return FDataPath / kConfigFileName; }
