@@ -11,7 +11,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <fstream>
-#include <iconv.h>
 #include <iterator>
 #include <cstring>
 #include <memory>
@@ -33,37 +32,9 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
-// Converts with iconv; undecodable bytes become U+FFFD rather than losing
-// the rest of the file.
 std::string Convert(std::string_view aBytes, const char* aFrom)
 {
-    iconv_t cd = iconv_open("UTF-8", aFrom);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::string(aBytes);
-    std::unique_ptr<void, int (*)(iconv_t)> guard(cd, iconv_close);
-    std::string out;
-    std::string in(aBytes);
-    char* src = in.data();
-    std::size_t srcLeft = in.size();
-    char buffer[4096];
-    while (srcLeft > 0) {
-        char* dst = buffer;
-        std::size_t dstLeft = sizeof buffer;
-        const std::size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        out.append(buffer, sizeof buffer - dstLeft);
-        if (rc == static_cast<std::size_t>(-1)) {
-            if (errno == E2BIG)
-                continue;
-            out += "\xEF\xBF\xBD";
-            // Skip one unit: two bytes for UTF-16, one otherwise.
-            const std::size_t skip = std::string_view(aFrom).starts_with("UTF-16") ? 2 : 1;
-            const std::size_t n = std::min(skip, srcLeft);
-            src += n;
-            srcLeft -= n;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    return out;
+    return CharsetToUtf8(aBytes, aFrom, false).value_or(std::string(aBytes));
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 #include "TextConvert.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <iconv.h>
+#include <memory>
 
 namespace {
 
@@ -109,6 +112,37 @@ std::string Utf16ToUtf8(std::u16string_view aText)
             code = kReplacement;
         }
         AppendUtf8(out, code);
+    }
+    return out;
+}
+
+std::optional<std::string> CharsetToUtf8(std::string_view aBytes, const std::string& aCharset, bool aStrict)
+{
+    iconv_t cd = iconv_open("UTF-8", aCharset.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    std::unique_ptr<void, int (*)(iconv_t)> guard(cd, iconv_close);
+    // UTF-16 skips whole units past a bad one.
+    const std::size_t unit = aCharset.rfind("UTF-16", 0) == 0 ? 2 : 1;
+    std::string in(aBytes);
+    char* src = in.data();
+    std::size_t left = in.size();
+    std::string out;
+    char buffer[4096];
+    while (left > 0) {
+        char* dst = buffer;
+        std::size_t room = sizeof buffer;
+        const std::size_t rc = iconv(cd, &src, &left, &dst, &room);
+        out.append(buffer, sizeof buffer - room);
+        if (rc != static_cast<std::size_t>(-1) || errno == E2BIG)
+            continue;
+        if (aStrict)
+            return std::nullopt;
+        out += "\xEF\xBF\xBD";
+        const std::size_t skip = std::min(unit, left);
+        src += skip;
+        left -= skip;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
     return out;
 }

@@ -81,12 +81,7 @@ TRcAccountForSqlite::~TRcAccountForSqlite() = default;
 
 bool TRcAccountForSqlite::IsValidAccountId(const std::string& aId)
 {
-    if (aId.size() != 32)
-        return false;
-    for (char c : aId)
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            return false;
-    return true;
+    return IsGuidId(aId);
 }
 
 std::filesystem::path TRcAccountForSqlite::PathByResId(const TRcResId* aResId)

@@ -157,17 +157,6 @@ constexpr TTableStatement kAccountTablesToCreate[] = {
     {"Sign", schema::kSign},
 };
 
-// A folder name made from a stored id must be one safe component.
-bool IsGuidId(const std::string& aId)
-{
-    if (aId.size() != 32)
-        return false;
-    for (char c : aId)
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            return false;
-    return true;
-}
-
 } // namespace
 
 void AddMissingColumns(TSQLiteDatabase& aDb, const std::string& aTable, std::span<const TColumnSpec> aColumns)

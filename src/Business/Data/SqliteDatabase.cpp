@@ -4,6 +4,7 @@
 #include "Runtime/Log.h"
 #include "Runtime/TextFormat.h"
 
+#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -160,4 +161,14 @@ std::string NewGuidId()
         id += kHex[b & 0x0F];
     }
     return id;
+}
+
+bool IsGuidId(const std::string& aId)
+{
+    if (aId.size() != 32)
+        return false;
+    for (char c : aId)
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return false;
+    return true;
 }

@@ -3,33 +3,15 @@
 #include "Runtime/IniFile.h"
 #include "Runtime/TextConvert.h"
 
-#include <cerrno>
-#include <iconv.h>
-#include <memory>
 
 namespace {
 
-// Strict conversion: false when any byte does not decode.
 bool Convert(std::string_view aBytes, const std::string& aFrom, std::string& aOut)
 {
-    iconv_t cd = iconv_open("UTF-8", aFrom.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    auto converted = CharsetToUtf8(aBytes, aFrom, true);
+    if (!converted)
         return false;
-    std::unique_ptr<void, int (*)(iconv_t)> guard(cd, iconv_close);
-    std::string in(aBytes);
-    char* src = in.data();
-    std::size_t left = in.size();
-    std::string out;
-    char buffer[4096];
-    while (left > 0) {
-        char* dst = buffer;
-        std::size_t room = sizeof buffer;
-        const std::size_t rc = iconv(cd, &src, &left, &dst, &room);
-        out.append(buffer, sizeof buffer - room);
-        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG)
-            return false;
-    }
-    aOut = std::move(out);
+    aOut = std::move(*converted);
     return true;
 }
 
