@@ -131,6 +131,8 @@ std::string EncodeHeaderText(std::string_view aText)
         std::size_t end = std::min(start + 45, text.size());
         while (end < text.size() && end > start && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
             --end;
+        if (end == start)   // not UTF-8 at all: cut anywhere rather than loop
+            end = std::min(start + 45, text.size());
         if (!out.empty())
             out += "\n ";
         out += "=?utf-8?B?" + Base64(std::string_view(text).substr(start, end - start)) + "?=";

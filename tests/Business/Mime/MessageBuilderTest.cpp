@@ -209,6 +209,7 @@ TEST(HeaderCodingTest, DecodingAndEncoding)
         }
     }
     EXPECT_EQ(EncodeHeaderText("a\r\nBcc: evil@example.com\x01"), "aBcc: evil@example.com");
+    EXPECT_FALSE(EncodeHeaderText(std::string(100, '\x80')).empty());   // not UTF-8: still ends
 }
 
 TEST(ComposeTest, RepliesAndForwards)
