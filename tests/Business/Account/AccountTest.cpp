@@ -6,6 +6,7 @@
 #include "Business/Resource/ResourceManager.h"
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/ProgramPaths.h"
+#include "Business/Server/Mail/AccountTransport.h"
 #include "Support/ExpectMessage.h"
 
 #include <gtest/gtest.h>
@@ -351,5 +352,16 @@ TEST(AccountTlsModeTest, DefaultsByThePortRule)
     for (const TCase& c : cases) {
         SCOPED_TRACE((c.Protocol == mpPop3 ? "POP3 " : "SMTP ") + std::to_string(c.Port) + (c.UseSsl ? " SSL" : ""));
         EXPECT_EQ(DefaultTlsMode(c.Protocol, c.UseSsl, c.Port), c.Expected);
+        // A new account's connection settings follow the same rule.
+        TAccountSettings account;
+        account.FPop3UseSsl = account.FSmtpUseSsl = c.UseSsl;
+        account.FPop3Port = account.FSmtpPort = c.Port;
+        account.FPop3Host = account.FSmtpHost = "mail.example.com";
+        const TTransportSettings transport =
+            c.Protocol == mpPop3 ? Pop3TransportSettings(account) : SmtpTransportSettings(account);
+        EXPECT_EQ(transport.TlsMode, c.Expected);
+        EXPECT_EQ(transport.Port, c.Port);
+        EXPECT_EQ(transport.Host, "mail.example.com");
+        EXPECT_FALSE(transport.AcceptUntrustedCertificate);
     }
 }
