@@ -57,7 +57,7 @@ test)
 bench)
     install_packages bench
     configure_and_build build/bench -DCMAKE_BUILD_TYPE=Release -DQUILLMAR_TESTS=OFF -DQUILLMAR_BENCH=ON
-    for b in build/bench/bench/bench_*; do [ -x "$b" ] && "$b" "$@"; done
+    for b in build/bench/bin/bench_*; do [ -x "$b" ] && "$b" "$@"; done
     ;;
 *)
     echo "usage: ./build.sh run|test|bench [arguments]" >&2
