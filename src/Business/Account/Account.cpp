@@ -1,5 +1,6 @@
 #include "Account.h"
 
+#include "Runtime/IniFile.h"
 #include "Runtime/TextFormat.h"
 
 namespace {
@@ -59,4 +60,39 @@ std::string TRcAccount::ToString() const
 {
     const std::string name = Name();
     return name.empty() ? FormatText("<id: %s>", {FResId->Id()}) : name;
+}
+
+TTlsMode DefaultTlsMode(TMailProtocol aProtocol, bool aUseSsl, int aPort)
+{
+    if (!aUseSsl)
+        return tlsmNone;
+    const int implicitPort = aProtocol == mpPop3 ? 995 : 465;
+    return aPort == implicitPort ? tlsmImplicit : tlsmStartTls;
+}
+
+namespace {
+
+constexpr TTlsMode kTlsModes[] = {tlsmNone, tlsmImplicit, tlsmStartTls};
+
+} // namespace
+
+const char* TlsModeText(TTlsMode aMode)
+{
+    switch (aMode) {
+    case tlsmImplicit: return "tlsmImplicit";
+    case tlsmStartTls: return "tlsmStartTls";
+    case tlsmNone: break;
+    }
+    return "tlsmNone";
+}
+
+bool TlsModeFromText(std::string_view aText, TTlsMode& aMode)
+{
+    for (TTlsMode mode : kTlsModes) {
+        if (SameTextAscii(aText, TlsModeText(mode))) {
+            aMode = mode;
+            return true;
+        }
+    }
+    return false;
 }

@@ -7,9 +7,11 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "Business/Resource/ResId.h"
+#include "TlsMode.h"
 #include "Runtime/DateTime.h"
 #include "Runtime/RcRef.h"
 
@@ -38,6 +40,24 @@ struct TAccountSettings {
     std::string FSignName;
     std::string FSignature;
     TReceiveMailMode FReceiveMailType = rmmAll;
+    // Chosen TLS modes; empty means the port rule of DefaultTlsMode, so an
+    // account keeps following its SSL switch and port until someone picks
+    // a mode for it.
+    std::optional<TTlsMode> FPop3TlsMode;
+    std::optional<TTlsMode> FSmtpTlsMode;
+    // Accept a certificate that does not verify (old servers with
+    // self-signed certificates); off unless the user opts in.
+    bool FAcceptUntrustedCertificate = false;
+
+    // The mode a connection uses: the chosen one, else the port rule.
+    TTlsMode EffectivePop3TlsMode() const
+    {
+        return FPop3TlsMode.value_or(DefaultTlsMode(mpPop3, FPop3UseSsl, FPop3Port));
+    }
+    TTlsMode EffectiveSmtpTlsMode() const
+    {
+        return FSmtpTlsMode.value_or(DefaultTlsMode(mpSmtp, FSmtpUseSsl, FSmtpPort));
+    }
 };
 
 #define QM_ACCOUNT_SETTING(Type, Name)                      \
@@ -85,6 +105,9 @@ public:
     QM_ACCOUNT_SETTING(std::string, Icon)
     QM_ACCOUNT_SETTING(std::string, SignName)
     QM_ACCOUNT_SETTING(std::string, Signature)
+    QM_ACCOUNT_SETTING(std::optional<TTlsMode>, Pop3TlsMode)
+    QM_ACCOUNT_SETTING(std::optional<TTlsMode>, SmtpTlsMode)
+    QM_ACCOUNT_SETTING(bool, AcceptUntrustedCertificate)
 
     TReceiveMailMode ReceiveMailType() const;
     // Stores the mode and reports it ("0" all, "1" foreign) with the

@@ -13,7 +13,7 @@ namespace {
 constexpr const char* kRModeAll = "rmmAll";
 constexpr const char* kRModeForeign = "rmmForeign";
 
-enum class TKind { Text, Integer, Boolean, Day, Mode };
+enum class TKind { Text, Integer, Boolean, Day, Mode, Tls };
 
 struct TInfoField {
     const char* Name;
@@ -21,6 +21,7 @@ struct TInfoField {
     std::string TAccountSettings::*Text = nullptr;
     int TAccountSettings::*Integer = nullptr;
     bool TAccountSettings::*Boolean = nullptr;
+    std::optional<TTlsMode> TAccountSettings::*Tls = nullptr;
 };
 
 constexpr TInfoField Text(const char* aName, std::string TAccountSettings::*aField)
@@ -34,6 +35,12 @@ constexpr TInfoField Integer(const char* aName, int TAccountSettings::*aField)
 constexpr TInfoField Boolean(const char* aName, bool TAccountSettings::*aField)
 {
     return {aName, TKind::Boolean, nullptr, nullptr, aField};
+}
+// A TLS mode that nobody chose has no row, so it keeps following the port
+// rule; a stored text that names no mode reads the same way.
+constexpr TInfoField Tls(const char* aName, std::optional<TTlsMode> TAccountSettings::*aField)
+{
+    return {aName, TKind::Tls, nullptr, nullptr, nullptr, aField};
 }
 
 // The rows of Info, in the order they are written.
@@ -60,6 +67,9 @@ const TInfoField kInfoFields[] = {
     Text("SignName", &TAccountSettings::FSignName),
     Text("Signature", &TAccountSettings::FSignature),
     {"ReceiveMailType", TKind::Mode},
+    Tls("Pop3TlsMode", &TAccountSettings::FPop3TlsMode),
+    Tls("SmtpTlsMode", &TAccountSettings::FSmtpTlsMode),
+    Boolean("AcceptUntrustedCertificate", &TAccountSettings::FAcceptUntrustedCertificate),
 };
 
 } // namespace
@@ -163,6 +173,12 @@ void TRcAccountForSqlite::LoadFromDb()
             case TKind::Mode:
                 loaded.FReceiveMailType = SameTextAscii(rows.FieldAsString(1), kRModeForeign) ? rmmForeign : rmmAll;
                 break;
+            case TKind::Tls: {
+                TTlsMode mode;
+                if (TlsModeFromText(rows.FieldAsString(1), mode))
+                    loaded.*info.Tls = mode;
+                break;
+            }
             }
             break;
         }
@@ -176,7 +192,13 @@ void TRcAccountForSqlite::SaveToDb()
     const TAccountSettings settings = Settings();
     TTransaction::Run(db, [&] {
         TSQLiteQueryEx replace(db, "replace into [Info]([Field], [Value]) values(?, ?)");
+        TSQLiteQueryEx remove(db, "delete from [Info] where [Field] = ?");
         for (const TInfoField& info : kInfoFields) {
+            if (info.Kind == TKind::Tls && !(settings.*info.Tls)) {
+                remove.BindStr(1, info.Name);
+                remove.Exec();
+                continue;
+            }
             replace.BindStr(1, info.Name);
             switch (info.Kind) {
             case TKind::Text: replace.BindStr(2, settings.*info.Text); break;
@@ -184,6 +206,7 @@ void TRcAccountForSqlite::SaveToDb()
             case TKind::Boolean: replace.BindBoolean(2, settings.*info.Boolean); break;
             case TKind::Day: replace.BindDouble(2, settings.FAutoReveiveEarliestDate); break;
             case TKind::Mode: replace.BindStr(2, settings.FReceiveMailType == rmmForeign ? kRModeForeign : kRModeAll); break;
+            case TKind::Tls: replace.BindStr(2, TlsModeText(*(settings.*info.Tls))); break;
             }
             replace.Exec();
         }

@@ -6,6 +6,7 @@
 #include "Business/Resource/ResourceManager.h"
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/ProgramPaths.h"
+#include "Business/Server/Mail/AccountTransport.h"
 #include "Support/ExpectMessage.h"
 
 #include <gtest/gtest.h>
@@ -115,7 +116,7 @@ TEST_F(AccountTest, EverySettingSurvivesARoundTripWithItsStoredType)
                         "SmtpUser text", "SmtpPassword text", "SmtpUsePop3 integer", "SmtpUseSsl integer",
                         "AutoReveiveSend integer", "AutoReveiveSendInterval integer", "AutoReveiveEarliestDate real",
                         "UseSign integer", "Nickname text", "Icon text", "SignName text", "Signature text",
-                        "ReceiveMailType text"}));
+                        "ReceiveMailType text", "AcceptUntrustedCertificate integer"}));
     // An unknown row is ignored, a known one in another letter case is read.
     db->ExecSQL("insert into [Info] values ('FutureSetting', 'x'), ('pop3PORT', 2995)");
     db->ExecSQL("delete from [Info] where [Field] = 'Pop3Port'");
@@ -277,3 +278,90 @@ TEST_F(AccountTest, FacePicturesAreOnePlainName)
 }
 
 } // namespace
+
+TEST_F(AccountTest, TlsSettingsRoundTripAndOlderDataFollowsThePortRule)
+{
+    auto account = Manager()->CreateNewAccount();
+    account->SetPop3UseSsl(true);
+    account->SetPop3Port(995);
+    account->SetSmtpUseSsl(true);
+    account->SetSmtpPort(587);
+    account->SetPop3TlsMode(tlsmStartTls);   // chosen against the port rule
+    account->SetSmtpTlsMode(tlsmNone);
+    account->SetAcceptUntrustedCertificate(true);
+    Manager()->SaveAccount(account.Get());
+    const std::string id = account->Id();
+    auto* db = dynamic_cast<TRcAccountForSqlite*>(account.Get())->GetDb();
+    const auto rows = [&db] {
+        std::vector<std::string> found;
+        TSQLiteUniTable info(*db, "select [Field] || '=' || [Value] from [Info] where [Field] in "
+                                  "('Pop3TlsMode', 'SmtpTlsMode', 'AcceptUntrustedCertificate') order by 1");
+        for (; !info.Eof(); info.Next())
+            found.push_back(info.FieldAsString(0));
+        return found;
+    };
+    EXPECT_EQ(rows(), (std::vector<std::string>{"AcceptUntrustedCertificate=1", "Pop3TlsMode=tlsmStartTls",
+                                                "SmtpTlsMode=tlsmNone"}));
+    account.Reset();
+
+    auto again = MakeRc<TRcAccountForSqlite>(id);
+    db = again->GetDb();
+    TAccountSettings loaded = again->Settings();
+    EXPECT_EQ(loaded.FPop3TlsMode, tlsmStartTls);
+    EXPECT_EQ(loaded.FSmtpTlsMode, tlsmNone);
+    EXPECT_TRUE(loaded.FAcceptUntrustedCertificate);
+    EXPECT_EQ(loaded.EffectivePop3TlsMode(), tlsmStartTls);
+    EXPECT_EQ(loaded.EffectiveSmtpTlsMode(), tlsmNone);
+
+    // Back to the port rule: the mode rows go, the record follows its port.
+    again->SetPop3TlsMode(std::nullopt);
+    again->SetSmtpTlsMode(std::nullopt);
+    again->SaveToDb();
+    EXPECT_EQ(rows(), (std::vector<std::string>{"AcceptUntrustedCertificate=1"}));
+    again->LoadFromDb();
+    loaded = again->Settings();
+    EXPECT_EQ(loaded.FPop3TlsMode, std::nullopt);
+    EXPECT_EQ(loaded.EffectivePop3TlsMode(), tlsmImplicit);
+    EXPECT_EQ(loaded.EffectiveSmtpTlsMode(), tlsmStartTls);
+
+    // Data written before these settings existed, or a mode this version
+    // does not know: the defaults.
+    db->ExecSQL("delete from [Info] where [Field] = 'AcceptUntrustedCertificate'");
+    db->ExecSQL("insert into [Info] values ('Pop3TlsMode', 'tlsmQuantum'), ('smtptlsmode', 'TLSMIMPLICIT')");
+    again->LoadFromDb();
+    loaded = again->Settings();
+    EXPECT_EQ(loaded.FPop3TlsMode, std::nullopt);
+    EXPECT_EQ(loaded.FSmtpTlsMode, tlsmImplicit);
+    EXPECT_FALSE(loaded.FAcceptUntrustedCertificate);
+}
+
+TEST(AccountTlsModeTest, DefaultsByThePortRule)
+{
+    struct TCase {
+        TMailProtocol Protocol;
+        bool UseSsl;
+        int Port;
+        TTlsMode Expected;
+    };
+    const TCase cases[] = {
+        {mpPop3, true, 995, tlsmImplicit},   {mpPop3, true, 110, tlsmStartTls},  {mpPop3, true, 465, tlsmStartTls},
+        {mpPop3, true, 1995, tlsmStartTls},  {mpPop3, false, 995, tlsmNone},     {mpPop3, false, 110, tlsmNone},
+        {mpSmtp, true, 465, tlsmImplicit},   {mpSmtp, true, 587, tlsmStartTls},  {mpSmtp, true, 25, tlsmStartTls},
+        {mpSmtp, true, 995, tlsmStartTls},   {mpSmtp, false, 465, tlsmNone},     {mpSmtp, false, 25, tlsmNone},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE((c.Protocol == mpPop3 ? "POP3 " : "SMTP ") + std::to_string(c.Port) + (c.UseSsl ? " SSL" : ""));
+        EXPECT_EQ(DefaultTlsMode(c.Protocol, c.UseSsl, c.Port), c.Expected);
+        // A new account's connection settings follow the same rule.
+        TAccountSettings account;
+        account.FPop3UseSsl = account.FSmtpUseSsl = c.UseSsl;
+        account.FPop3Port = account.FSmtpPort = c.Port;
+        account.FPop3Host = account.FSmtpHost = "mail.example.com";
+        const TTransportSettings transport =
+            c.Protocol == mpPop3 ? Pop3TransportSettings(account) : SmtpTransportSettings(account);
+        EXPECT_EQ(transport.TlsMode, c.Expected);
+        EXPECT_EQ(transport.Port, c.Port);
+        EXPECT_EQ(transport.Host, "mail.example.com");
+        EXPECT_FALSE(transport.AcceptUntrustedCertificate);
+    }
+}

@@ -1,0 +1,10 @@
+// Transport settings of an account's POP3 and SMTP servers.
+#pragma once
+
+#include "Business/Account/Account.h"
+#include "LineTransport.h"
+
+// Host, port, the account's TLS mode (chosen, or by the port rule) and its
+// certificate choice; timeouts stay at the transport's defaults.
+TTransportSettings Pop3TransportSettings(const TAccountSettings& aAccount);
+TTransportSettings SmtpTransportSettings(const TAccountSettings& aAccount);

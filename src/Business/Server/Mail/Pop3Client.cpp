@@ -1,0 +1,332 @@
+#include "Pop3Client.h"
+
+#include "Runtime/Log.h"
+#include "Runtime/TextFormat.h"
+#include "TransportErrors.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstring>
+#include <set>
+
+namespace {
+
+// Headers are small; a server that sends more than this for TOP n 0 is
+// broken or hostile.
+constexpr size_t kMaxHeaderSize = 10485760;
+
+// A server's line in an error message: short, and without control
+// characters that would break a log line.
+std::string Quoted(std::string_view aLine)
+{
+    constexpr size_t kShown = 80;
+    std::string text = "\"";
+    for (char c : aLine.substr(0, kShown))
+        text += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
+    text += aLine.size() > kShown ? "...\"" : "\"";
+    return text;
+}
+
+bool StartsWithNoCase(std::string_view aText, std::string_view aPrefix)
+{
+    if (aText.size() < aPrefix.size())
+        return false;
+    for (size_t i = 0; i < aPrefix.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(aText[i])) != aPrefix[i])
+            return false;
+    return true;
+}
+
+// A decimal number of digits only (no sign, no blanks) that fits aValue.
+template <class I>
+bool ParseDecimal(std::string_view aText, I& aValue)
+{
+    if (aText.empty() || aText.front() < '0' || aText.front() > '9')
+        return false;
+    const auto [end, error] = std::from_chars(aText.data(), aText.data() + aText.size(), aValue);
+    return error == std::errc() && end == aText.data() + aText.size();
+}
+
+// The first aCount blank-separated words of aText.
+std::vector<std::string_view> Words(std::string_view aText, size_t aCount)
+{
+    std::vector<std::string_view> words;
+    while (words.size() < aCount) {
+        const size_t start = aText.find_first_not_of(' ');
+        if (start == std::string_view::npos)
+            break;
+        aText.remove_prefix(start);
+        const size_t end = aText.find(' ');
+        words.push_back(aText.substr(0, end));
+        aText.remove_prefix(end == std::string_view::npos ? aText.size() : end);
+    }
+    return words;
+}
+
+} // namespace
+
+TServerReply ParsePop3StatusLine(std::string_view aLine)
+{
+    std::string code;
+    for (const char* status : {"+OK", "-ERR"}) {
+        const size_t size = std::strlen(status);
+        if (StartsWithNoCase(aLine, status) && (aLine.size() == size || aLine[size] == ' ')) {
+            code = status;
+            aLine.remove_prefix(size);
+            break;
+        }
+    }
+    if (code.empty())
+        throw EMalformedReplyError("Not a POP3 reply: " + Quoted(aLine));
+    const size_t text = aLine.find_first_not_of(' ');
+    aLine.remove_prefix(text == std::string_view::npos ? aLine.size() : text);
+    std::string extended;
+    if (!aLine.empty() && aLine.front() == '[') {
+        const size_t close = aLine.find(']');
+        if (close != std::string_view::npos) {
+            extended = aLine.substr(0, close + 1);
+            aLine.remove_prefix(close + 1);
+            const size_t rest = aLine.find_first_not_of(' ');
+            aLine.remove_prefix(rest == std::string_view::npos ? aLine.size() : rest);
+        }
+    }
+    return TServerReply::Pop3(std::move(code), std::move(extended), std::string(aLine));
+}
+
+TUidlEntry ParseUidlLine(std::string_view aLine)
+{
+    const size_t blank = aLine.find(' ');
+    TUidlEntry entry;
+    if (blank == std::string_view::npos || !ParseDecimal(aLine.substr(0, blank), entry.Number) || entry.Number <= 0)
+        throw EMalformedReplyError("Malformed UIDL line " + Quoted(aLine));
+    const std::string_view uid = aLine.substr(blank + 1);
+    if (uid.empty())
+        throw EMalformedReplyError("Malformed UIDL line " + Quoted(aLine));
+    for (char c : uid)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            throw EMalformedReplyError("Malformed UIDL line " + Quoted(aLine));
+    entry.Uid = uid;
+    return entry;
+}
+
+TPop3Client::TPop3Client(TTransportSettings aSettings) : FTransport(std::move(aSettings)) {}
+
+TPop3Client::~TPop3Client() = default;
+
+const TServerReply& TPop3Client::ReadStatus()
+{
+    const std::string line = FTransport.ReadLine();
+    TLog::O(lolDebug, "POP3 < %s", {line});
+    try {
+        FLastReply = ParsePop3StatusLine(line);
+    } catch (...) {
+        // Whatever follows cannot be matched to a command any more.
+        FTransport.Close();
+        throw;
+    }
+    return *FLastReply;
+}
+
+const TServerReply& TPop3Client::SendCmd(std::string_view aCommand, std::string_view aLogged)
+{
+    TLog::O(lolDebug, "POP3 > %s", {aLogged.empty() ? aCommand : aLogged});
+    FTransport.WriteLine(aCommand);
+    return ReadStatus();
+}
+
+const TServerReply& TPop3Client::Command(std::string_view aCommand, std::string_view aLogged)
+{
+    const TServerReply& reply = SendCmd(aCommand, aLogged);
+    if (!reply.IsSuccess())
+        throw EPop3ReplyError(reply);
+    return reply;
+}
+
+void TPop3Client::RaiseExceptionForLastCmdResult() const
+{
+    if (!FLastReply)
+        throw EReplyError("No reply from the POP3 server");
+    throw EPop3ReplyError(*FLastReply);
+}
+
+void TPop3Client::Connect(const std::string& aUser, const std::string& aPassword)
+{
+    // A line break would end the command early and let the rest run as a
+    // command of its own.
+    for (const std::string* text : {&aUser, &aPassword})
+        if (text->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+            throw ETransportError("The POP3 user name or password contains a line break");
+    FLastReply.reset();
+    try {
+        FTransport.Connect();
+        if (!ReadStatus().IsSuccess())
+            throw EPop3ReplyError(*FLastReply);
+        if (FTransport.Settings().TlsMode == tlsmStartTls) {
+            Command("STLS");
+            FTransport.StartTls();
+        }
+        Command("USER " + aUser);
+        Command("PASS " + aPassword, "PASS ****");
+    } catch (...) {
+        FTransport.Close();
+        throw;
+    }
+}
+
+std::vector<std::string> TPop3Client::ReadTextLines()
+{
+    std::vector<std::string> lines;
+    for (;;) {
+        std::string line = FTransport.ReadLine();
+        if (line == ".")
+            return lines;
+        if (!line.empty() && line.front() == '.')
+            line.erase(0, 1);
+        lines.push_back(std::move(line));
+    }
+}
+
+std::vector<TUidlEntry> TPop3Client::Uidl()
+{
+    Command("UIDL");
+    // The whole answer is read before any line is judged, so a broken line
+    // costs this command only, not the session.
+    const std::vector<std::string> lines = ReadTextLines();
+    std::vector<TUidlEntry> entries;
+    entries.reserve(lines.size());
+    std::set<int> numbers;
+    for (const std::string& line : lines) {
+        entries.push_back(ParseUidlLine(line));
+        if (!numbers.insert(entries.back().Number).second)
+            throw EMalformedReplyError(FormatText("UIDL lists message %d twice", {entries.back().Number}));
+    }
+    return entries;
+}
+
+void TPop3Client::ReadDotTerminated(const TDataSink& aSink)
+{
+    // Where the reader stands: at the start of a line, inside one, after a
+    // dot that opened a line, or after such a dot and a CR.
+    enum class TAt { LineStart, InLine, Dot, DotCr };
+    TAt at = TAt::LineStart;
+    try {
+        for (bool done = false; !done;) {
+            const std::string_view data = FTransport.Peek();
+            size_t from = 0;   // [from, i) is message data not yet handed on
+            size_t i = 0;
+            while (i < data.size() && !done) {
+                switch (at) {
+                case TAt::LineStart:
+                    if (data[i] == '.') {
+                        if (i > from)
+                            aSink(data.substr(from, i - from));
+                        from = ++i;   // the dot is never data
+                        at = TAt::Dot;
+                    } else {
+                        at = TAt::InLine;
+                    }
+                    break;
+                case TAt::InLine: {
+                    const void* lf = std::memchr(data.data() + i, '\n', data.size() - i);
+                    if (lf) {
+                        i = static_cast<size_t>(static_cast<const char*>(lf) - data.data()) + 1;
+                        at = TAt::LineStart;
+                    } else {
+                        i = data.size();
+                    }
+                    break;
+                }
+                case TAt::Dot:
+                    if (data[i] == '\n') {
+                        done = true;   // "." and a bare LF: the end, too
+                    } else if (data[i] == '\r') {
+                        from = ++i;    // held back: it may end the message
+                        at = TAt::DotCr;
+                    } else {
+                        at = TAt::InLine;
+                    }
+                    break;
+                case TAt::DotCr:
+                    if (data[i] == '\n') {
+                        done = true;
+                    } else {
+                        aSink("\r");
+                        at = TAt::InLine;
+                    }
+                    break;
+                }
+            }
+            if (done) {
+                FTransport.Consume(i + 1);
+            } else {
+                if (i > from)
+                    aSink(data.substr(from, i - from));
+                FTransport.Consume(i);
+            }
+        }
+    } catch (...) {
+        // Mid-message: the rest of it would be read as replies.
+        FTransport.Close();
+        throw;
+    }
+}
+
+void TPop3Client::Top(int aNumber, int aLines, const TDataSink& aSink)
+{
+    Command(FormatText("TOP %d %d", {aNumber, aLines}));
+    ReadDotTerminated(aSink);
+}
+
+std::string TPop3Client::RetrieveHeader(int aNumber)
+{
+    std::string header;
+    Top(aNumber, 0, [&](std::string_view aData) {
+        if (header.size() + aData.size() > kMaxHeaderSize)
+            throw EMalformedReplyError(FormatText("Header of message %d is longer than %u bytes",
+                                                  {aNumber, kMaxHeaderSize}));
+        header.append(aData);
+    });
+    return header;
+}
+
+int64_t TPop3Client::RetrieveMsgSize(int aNumber)
+{
+    const TServerReply& reply = SendCmd(FormatText("LIST %d", {aNumber}));
+    if (!reply.IsSuccess())
+        return -1;
+    const std::string text = reply.Text();
+    const std::vector<std::string_view> words = Words(text, 2);
+    int number = 0;
+    int64_t size = 0;
+    if (words.size() < 2 || !ParseDecimal(words[0], number) || number != aNumber || !ParseDecimal(words[1], size))
+        throw EMalformedReplyError("Malformed LIST reply " + Quoted(text));
+    return size;
+}
+
+void TPop3Client::Retrieve(int aNumber, const TDataSink& aSink)
+{
+    Command(FormatText("RETR %d", {aNumber}));
+    ReadDotTerminated(aSink);
+}
+
+TPop3Stat TPop3Client::Stat()
+{
+    const std::string text = Command("STAT").Text();
+    const std::vector<std::string_view> words = Words(text, 2);
+    TPop3Stat stat;
+    if (words.size() < 2 || !ParseDecimal(words[0], stat.Count) || !ParseDecimal(words[1], stat.Size))
+        throw EMalformedReplyError("Malformed STAT reply " + Quoted(text));
+    return stat;
+}
+
+void TPop3Client::Disconnect()
+{
+    if (FTransport.Connected() && !FTransport.Cancelled()) {
+        try {
+            SendCmd("QUIT");
+        } catch (const std::exception& e) {
+            TLog::O(lolDebug, "POP3 QUIT failed: %s", {e.what()});
+        }
+    }
+    FTransport.Close();
+}
