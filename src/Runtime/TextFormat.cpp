@@ -42,15 +42,15 @@ void Pad(std::string& aOut, std::string_view aText, const TDirective& aDir)
 template <class V>
 std::string Number(const char* aConv, int aPrecision, V aValue)
 {
-    char spec[16];
+    char directive[16];
     if (aPrecision >= 0)
-        std::snprintf(spec, sizeof spec, "%%.%d%s", aPrecision, aConv);
+        std::snprintf(directive, sizeof directive, "%%.%d%s", aPrecision, aConv);
     else
-        std::snprintf(spec, sizeof spec, "%%%s", aConv);
+        std::snprintf(directive, sizeof directive, "%%%s", aConv);
     char buffer[512];
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    int n = std::snprintf(buffer, sizeof buffer, spec, aValue);
+    int n = std::snprintf(buffer, sizeof buffer, directive, aValue);
 #pragma GCC diagnostic pop
     if (n < 0)
         return {};
