@@ -127,7 +127,7 @@ bool TIdMessageBuilderAttachment::NeedTranslate() const
 {
     for (const auto& [name, value] : ExtraHeaders)
         if (SameTextAscii(name, kNeedTranslateHeader))
-            return value != "false";
+            return value == "true";   // exactly: "True" is not
     return true;
 }
 

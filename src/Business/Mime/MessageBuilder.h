@@ -32,7 +32,8 @@ struct TIdMessageBuilderAttachment {
     std::string Name;              // the name the receiver sees
     std::vector<std::pair<std::string, std::string>> ExtraHeaders;
 
-    // An attachment without the header is to be translated.
+    // An attachment without the header is to be translated; with it, only
+    // the exact text "true" means so.
     bool NeedTranslate() const;
     void SetNeedTranslate(bool aValue);
     int64_t Size() const;

@@ -162,6 +162,9 @@ TEST_F(MessageBuilderTest, AMissingAttachmentFileIsAnError)
     TGObject<GMimeMessage> message(g_mime_message_new(TRUE));
     EXPECT_THROW(builder.FillMessage(message.get()), Exception);
     EXPECT_TRUE(TIdMessageBuilderAttachment().NeedTranslate());   // no header: to be translated
+    TIdMessageBuilderAttachment capital;
+    capital.ExtraHeaders = {{"x-norvel-needtranslate", "True"}};
+    EXPECT_FALSE(capital.NeedTranslate());   // only the exact "true" counts
 }
 
 TEST(PromotionPayloadTest, PaddingAndAKnownAnswer)
