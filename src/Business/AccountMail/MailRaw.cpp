@@ -1,0 +1,366 @@
+#include "MailRaw.h"
+
+#include "Business/Data/TempFileManager.h"
+#include "Business/Mime/GMimeLibrary.h"
+#include "Business/Mime/MessageIo.h"
+#include "Runtime/Errors.h"
+#include "Runtime/IniFile.h"
+
+#include <cctype>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+TTempFileManager& TempFiles()
+{
+    TTempFileManager* manager = TTempFileManager::TempFileManager();
+    if (!manager)
+        throw Exception("临时文件管理器没有创建");
+    return *manager;
+}
+
+std::string ReadWhole(const std::filesystem::path& aPath)
+{
+    std::ifstream in(aPath, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteWhole(const std::filesystem::path& aPath, std::string_view aBytes)
+{
+    std::ofstream out(aPath, std::ios::binary | std::ios::trunc);
+    out.write(aBytes.data(), static_cast<std::streamsize>(aBytes.size()));
+    out.flush();
+    if (!out)
+        throw Exception("不能写入文件 " + aPath.string());
+}
+
+// Characters that may follow a Content-ID inside a reference: none that
+// could still be part of an id.
+bool EndsReference(std::string_view aText, std::size_t aAt)
+{
+    if (aAt >= aText.size())
+        return true;
+    const auto c = static_cast<unsigned char>(aText[aAt]);
+    return !(std::isalnum(c) || c == '.' || c == '@' || c == '_' || c == '-' || c == '$' || c == '%' || c == '+' ||
+             c == '=' || c == '~' || c >= 0x80);
+}
+
+// Every "cid:<id>" (any case) that is the whole reference becomes aWith.
+std::string ReplaceCid(std::string aHtml, const std::string& aId, const std::string& aWith)
+{
+    const std::string needle = "cid:" + aId;
+    std::string lower = aHtml;
+    std::string lowerNeedle = needle;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : lowerNeedle)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string out;
+    std::size_t at = 0;
+    while (true) {
+        const std::size_t found = lower.find(lowerNeedle, at);
+        if (found == std::string::npos)
+            break;
+        if (!EndsReference(aHtml, found + needle.size())) {
+            out += aHtml.substr(at, found + needle.size() - at);
+            at = found + needle.size();
+            continue;
+        }
+        out += aHtml.substr(at, found - at);
+        out += aWith;
+        at = found + needle.size();
+    }
+    out += aHtml.substr(at);
+    return out;
+}
+
+std::string FileUrl(const std::filesystem::path& aPath)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (unsigned char c : aPath.string()) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~' || c >= 0x80) {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += kHex[c >> 4];
+            url += kHex[c & 0x0F];
+        }
+    }
+    return url;
+}
+
+} // namespace
+
+std::string PlainTextToHtmlDivs(std::string_view aText)
+{
+    std::string html;
+    std::size_t at = 0;
+    while (at <= aText.size()) {
+        std::size_t end = aText.find('\n', at);
+        if (end == std::string_view::npos)
+            end = aText.size();
+        std::string_view line = aText.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        html += "<div>";
+        char previous = 0;
+        for (char c : line) {
+            switch (c) {
+            case '&': html += "&amp;"; break;
+            case '<': html += "&lt;"; break;
+            case '>': html += "&gt;"; break;
+            case '"': html += "&quot;"; break;
+            case ' ': html += previous == ' ' ? "&nbsp;" : " "; break;
+            default: html += c;
+            }
+            previous = c;
+        }
+        html += "</div>\r\n";
+        if (end == aText.size())
+            break;
+        at = end + 1;
+    }
+    return html;
+}
+
+TRcMailRaw::TRcMailRaw()
+{
+    EnsureGMimeInitialised();
+}
+
+TRcMailRaw::~TRcMailRaw()
+{
+    ClearRawStream();
+}
+
+void TRcMailRaw::RawStreamLoadFromFile(const std::filesystem::path& aFileName)
+{
+    ClearRawStream();
+    const auto copy = TempFiles().MakeTempFileName("raw.eml", true);
+    std::filesystem::copy_file(aFileName, copy, std::filesystem::copy_options::overwrite_existing);
+    FRawFile = copy;
+}
+
+void TRcMailRaw::RawStreamLoadFromString(std::string_view aBytes)
+{
+    ClearRawStream();
+    if (aBytes.size() <= kInMemoryLimit) {
+        FRawMemory = std::string(aBytes);
+        return;
+    }
+    const auto file = TempFiles().MakeTempFileName("raw.eml", true);
+    WriteWhole(file, aBytes);
+    FRawFile = file;
+}
+
+void TRcMailRaw::RawStreamSaveToFile(const std::filesystem::path& aFileName) const
+{
+    if (!FRawFile.empty())
+        std::filesystem::copy_file(FRawFile, aFileName, std::filesystem::copy_options::overwrite_existing);
+    else
+        WriteWhole(aFileName, FRawMemory);
+}
+
+std::size_t TRcMailRaw::RawSize() const
+{
+    std::error_code ec;
+    return FRawFile.empty() ? FRawMemory.size() : static_cast<std::size_t>(std::filesystem::file_size(FRawFile, ec));
+}
+
+std::string TRcMailRaw::RawBytes() const
+{
+    return FRawFile.empty() ? FRawMemory : ReadWhole(FRawFile);
+}
+
+void TRcMailRaw::RawStreamToMessage()
+{
+    if (FRawFile.empty()) {
+        FMsg = ParseMessage(FRawMemory);
+    } else {
+        GError* error = nullptr;
+        TGObject<GMimeStream> stream(g_mime_stream_fs_open(FRawFile.c_str(), O_RDONLY | O_CLOEXEC, 0, &error));
+        if (!stream) {
+            g_clear_error(&error);
+            throw Exception("不能读取邮件文件 " + FRawFile.string());
+        }
+        TGObject<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+        FMsg.reset(g_mime_parser_construct_message(parser.get(), nullptr));
+    }
+    if (!FMsg)
+        FMsg.reset(g_mime_message_new(TRUE));
+}
+
+void TRcMailRaw::RawStreamToMessageAndBuilder()
+{
+    RawStreamToMessage();
+    MessageToBuilder();
+}
+
+void TRcMailRaw::MessageToBuilder()
+{
+    FBuilder.InitByIdMessage(FMsg.get(), [](const std::string& aName) {
+        return TempFiles().MakeTempFileName(aName, true);
+    });
+}
+
+void TRcMailRaw::BuilderToMessage()
+{
+    if (!FMsg)
+        FMsg.reset(g_mime_message_new(TRUE));
+    FBuilder.PlainText = FBuilder.HtmlViewerNeededMsg;
+    FBuilder.FillMessage(FMsg.get());
+    // The receiver sees the user's file names, never a temporary path. The
+    // attachments are the last top-level parts, in order (or the whole
+    // body when there is nothing else).
+    const std::size_t attachments = FBuilder.Attachments.size();
+    if (attachments == 0)
+        return;
+    std::vector<GMimeObject*> parts;
+    GMimeObject* body = g_mime_message_get_mime_part(FMsg.get());
+    if (GMIME_IS_MULTIPART(body)) {
+        const int count = g_mime_multipart_get_count(GMIME_MULTIPART(body));
+        for (int i = std::max(0, count - static_cast<int>(attachments)); i < count; ++i)
+            parts.push_back(g_mime_multipart_get_part(GMIME_MULTIPART(body), i));
+    } else if (body) {
+        parts.push_back(body);
+    }
+    for (std::size_t i = 0; i < parts.size() && i < attachments; ++i) {
+        const std::string& name = FBuilder.Attachments[attachments - parts.size() + i].Name;
+        if (GMIME_IS_PART(parts[i]) && !name.empty())
+            g_mime_part_set_filename(GMIME_PART(parts[i]), name.c_str());
+    }
+}
+
+void TRcMailRaw::MessageAndBuilderToRawStream()
+{
+    BuilderToMessage();
+    MessageToRawStream();
+}
+
+void TRcMailRaw::MessageToRawStream()
+{
+    if (!FMsg)
+        FMsg.reset(g_mime_message_new(TRUE));
+    RawStreamLoadFromString(SerialiseMessage(FMsg.get()));
+}
+
+std::string TRcMailRaw::BuilderToIndexHtmlStringWithCid() const
+{
+    return FBuilder.Html.empty() ? PlainTextToHtmlDivs(FBuilder.PlainText) : FBuilder.Html;
+}
+
+std::string TRcMailRaw::BuilderToIndexHtmlString() const
+{
+    if (FBuilder.Html.empty())
+        return PlainTextToHtmlDivs(FBuilder.PlainText);
+    std::string html = FBuilder.Html;
+    for (const auto& item : FBuilder.HtmlFiles) {
+        std::string id = item.ContentID;
+        if (!id.empty() && id.front() == '<')
+            id.erase(0, 1);
+        if (!id.empty() && id.back() == '>')
+            id.pop_back();
+        std::error_code ec;
+        if (id.empty() || item.FileName.empty() || !std::filesystem::exists(item.FileName, ec))
+            continue;
+        html = ReplaceCid(std::move(html), id, FileUrl(item.FileName));
+    }
+    return html;
+}
+
+std::string TRcMailRaw::Subject() const
+{
+    return FMsg ? HeaderText(GMIME_OBJECT(FMsg.get()), "Subject") : std::string();
+}
+
+std::filesystem::path TRcMailRaw::BuilderToIndexHtmlFileName()
+{
+    const std::string subject = Subject();
+    FIndexHtmlFileName = TempFiles().MakeTempFileName(subject.empty() ? "index.html" : subject + "_index.html", false);
+    WriteWhole(FIndexHtmlFileName, "\xEF\xBB\xBF" + BuilderToIndexHtmlString());
+    return FIndexHtmlFileName;
+}
+
+std::filesystem::path TRcMailRaw::CustomBuilderIndexHtml(const std::function<void(std::string&)>& aProc)
+{
+    std::string page = BuilderToIndexHtmlString();
+    if (aProc)
+        aProc(page);
+    const std::string subject = Subject();
+    const auto file =
+        TempFiles().MakeTempFileName(subject.empty() ? "custom_index.html" : subject + "_custom_index.html", false);
+    WriteWhole(file, "\xEF\xBB\xBF" + page);
+    return file;
+}
+
+std::string TRcMailRaw::GetBuilderAttachmentName(std::size_t aIndex) const
+{
+    const auto& item = FBuilder.Attachments.at(aIndex);
+    if (!item.Name.empty())
+        return item.Name;
+    if (!item.FileName.empty())
+        return item.FileName.filename().string();
+    return item.ContentID;
+}
+
+bool TRcMailRaw::GetBuilderAttachmentNeedTranslate(std::size_t aIndex) const
+{
+    return FBuilder.Attachments.at(aIndex).NeedTranslate();
+}
+
+void TRcMailRaw::SetBuilderAttachmentNeedTranslate(std::size_t aIndex, bool aNeedTranslate)
+{
+    FBuilder.Attachments.at(aIndex).SetNeedTranslate(aNeedTranslate);
+}
+
+void TRcMailRaw::BuilderAttachmentSaveToFile(std::size_t aIndex, const std::filesystem::path& aFileName) const
+{
+    const auto& item = FBuilder.Attachments.at(aIndex);
+    if (item.Data)
+        WriteWhole(aFileName, *item.Data);
+    else
+        std::filesystem::copy_file(item.FileName, aFileName, std::filesystem::copy_options::overwrite_existing);
+}
+
+int TRcMailRaw::IndexOfBuilderAttachmentByFileName(const std::string& aFileName) const
+{
+    for (std::size_t i = 0; i < FBuilder.Attachments.size(); ++i)
+        if (SameTextAscii(FBuilder.Attachments[i].FileName.string(), aFileName))
+            return static_cast<int>(i);
+    return -1;
+}
+
+void TRcMailRaw::Clear()
+{
+    ClearRawStream();
+    ClearMessage();
+    ClearBuilder();
+}
+
+void TRcMailRaw::ClearRawStream()
+{
+    FRawMemory.clear();
+    if (!FRawFile.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(FRawFile, ec);
+        FRawFile.clear();
+    }
+}
+
+void TRcMailRaw::ClearMessage()
+{
+    FMsg.reset();
+}
+
+void TRcMailRaw::ClearBuilder()
+{
+    FBuilder.Clear();
+    FBuilder.ReportMessageId.clear();
+    FBuilder.PromotHtml.clear();
+}
