@@ -4,6 +4,7 @@
 #include "Business/Data/Schema.h"
 #include "Business/Data/SqliteQuery.h"
 #include "Runtime/IniFile.h"
+#include "Runtime/RcRef.h"
 
 #include <cctype>
 #include <cmath>
@@ -211,4 +212,60 @@ void TRcAccountForSqlite::SaveToDb()
             replace.Exec();
         }
     });
+}
+
+TRcResIdList* TRcAccountForSqlite::GetSignIds()
+{
+    TSQLiteDatabase& db = Db();
+    auto* ids = TRcResIdList::CreateAndAutoRelease();
+    TSQLiteUniTable rows(db, "select [Id] from [Sign]");
+    for (; !rows.Eof(); rows.Next())
+        if (IsGuidId(rows.FieldAsString(0)))
+            ids->Add(TRcResId::CreateAndAutoRelease(rtSigin, rows.FieldAsString(0)));
+    return ids;
+}
+
+TRcRef<TRcAccountSign> TRcAccountForSqlite::GetAccountSign(const TRcResPath* aResPath)
+{
+    TSQLiteDatabase& db = Db();
+    if (!aResPath || !aResPath->Last())
+        return nullptr;
+    TSQLiteUniTable row(db, "select [Id],[SignName] from [Sign] where [Id]= ?");
+    row.BindStr(1, aResPath->Last()->Id());
+    if (row.Eof())
+        return nullptr;
+    const std::string id = row.FieldAsString(0);
+    return MakeRc<TRcAccountSignForRawMail>(id, row.FieldAsString(1),
+                                            AccountSignFileName(PathByResId(ResId()), id));
+}
+
+void TRcAccountForSqlite::SaveAccountSignToDb(const TRcAccountSign* aAccountSign)
+{
+    TSQLiteDatabase& db = Db();
+    if (!aAccountSign)
+        throw Exception("签名是 nil");
+    const auto file = AccountSignFileName(PathByResId(ResId()), aAccountSign->ResId()->Id());
+    // The folder first: a row never names a folder that could not be made.
+    CreatePrivateFolder(file.parent_path());
+    TTransaction::Run(db, [&] {
+        db.ExecSQL("replace into [Sign](Id,SignName) values(?,?)", [&](TSQLiteQueryEx& q) {
+            q.BindStr(1, aAccountSign->ResId()->Id());
+            q.BindStr(2, aAccountSign->FSignName);
+        });
+    });
+}
+
+void TRcAccountForSqlite::DeleteAccountSign(const TRcResPath* aResPath)
+{
+    TSQLiteDatabase& db = Db();
+    if (!aResPath || !aResPath->Last())
+        return;
+    const std::string id = aResPath->Last()->Id();
+    TTransaction::Run(db, [&] {
+        db.ExecSQL("delete from  [Sign]where [id] = ?", [&](TSQLiteQueryEx& q) { q.BindStr(1, id); });
+    });
+    if (!IsGuidId(id))
+        return;
+    std::error_code ec;
+    std::filesystem::remove_all(AccountSignFileName(PathByResId(ResId()), id).parent_path(), ec);
 }

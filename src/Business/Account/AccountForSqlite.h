@@ -8,7 +8,9 @@
 #include <memory>
 
 #include "Account.h"
+#include "AccountSign.h"
 #include "Business/Data/SqliteDatabase.h"
+#include "Business/Resource/ResPath.h"
 
 class TRcAccountForSqlite : public TRcAccount {
 public:
@@ -42,6 +44,17 @@ public:
     void SaveToDb();
 
     static void InitSignDb(TSQLiteDatabase& aDb);
+
+    // Signatures. Ids that cannot name a folder are not listed.
+    TRcResIdList* GetSignIds();
+    // The signature the path's last id names, owned by the caller;
+    // nullptr without a row.
+    TRcRef<TRcAccountSign> GetAccountSign(const TRcResPath* aResPath);
+    // The row, and the signature's folder (its message is written by
+    // SaveMailRaw).
+    void SaveAccountSignToDb(const TRcAccountSign* aAccountSign);
+    // The row, then the signature's folder when it is still there.
+    void DeleteAccountSign(const TRcResPath* aResPath);
 
 protected:
     ~TRcAccountForSqlite() override;

@@ -197,3 +197,46 @@ std::filesystem::path TAccountManager::SignPathByResId(const TRcResId* aResId) c
 {
     return TRcAccountForSqlite::PathByResId(aResId);
 }
+
+namespace {
+
+TRcAccountForSqlite* RecordOf(TRcAccount* aAccount)
+{
+    auto* record = dynamic_cast<TRcAccountForSqlite*>(aAccount);
+    if (!record)
+        throw Exception("账户不是数据库账户");
+    return record;
+}
+
+} // namespace
+
+TRcAccountSign* TAccountManager::CreateAccountSign() const
+{
+    return RcCreateAndAutoRelease<TRcAccountSignForRawMail>();
+}
+
+TRcRef<TRcAccountSign> TAccountManager::GetAccountSign(const TRcResPath* aResPath)
+{
+    if (!IsAccountSignResPath(aResPath))
+        return nullptr;
+    TRcAccount* account = GetAccount(aResPath);
+    return account ? RecordOf(account)->GetAccountSign(aResPath) : nullptr;
+}
+
+TRcResIdList* TAccountManager::GetAccountSignIds(const TRcResPath* aResPath)
+{
+    TRcAccount* account = GetAccount(aResPath);
+    return account ? RecordOf(account)->GetSignIds() : nullptr;
+}
+
+void TAccountManager::SaveAccountSign(const TRcResPath* aResPath, const TRcAccountSign* aAccountSign)
+{
+    if (TRcAccount* account = GetAccount(aResPath))
+        RecordOf(account)->SaveAccountSignToDb(aAccountSign);
+}
+
+void TAccountManager::DeleteAccountSign(const TRcResPath* aResPath)
+{
+    if (TRcAccount* account = GetAccount(aResPath))
+        RecordOf(account)->DeleteAccountSign(aResPath);
+}

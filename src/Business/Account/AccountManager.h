@@ -54,6 +54,14 @@ public:
     std::string FetchAccountFaceFullFileName(const std::string& aFaceName) const;
     std::filesystem::path SignPathByResId(const TRcResId* aResId) const;
 
+    // Signatures, through the account the path names.
+    TRcAccountSign* CreateAccountSign() const;   // autoreleased, fresh id
+    // Only for [account, signature] paths; nullptr otherwise.
+    TRcRef<TRcAccountSign> GetAccountSign(const TRcResPath* aResPath);
+    TRcResIdList* GetAccountSignIds(const TRcResPath* aResPath);
+    void SaveAccountSign(const TRcResPath* aResPath, const TRcAccountSign* aAccountSign);
+    void DeleteAccountSign(const TRcResPath* aResPath);
+
 private:
     enum class TMark { Marked, NotRegistered };
     TMark MarkAccountDeleted(const TRcResId* aResId);

@@ -19,3 +19,11 @@ TRcRef<IResVisitor> TAccountMailFolderResVisitorFactory::CreateVisitor(TRcResPat
         return nullptr;
     return TRcRef<IResVisitor>::Adopt(new TResIdListVisitor(manager->GetFolders(aPath)));
 }
+
+TRcRef<IResVisitor> TSignResVisitorFactory::CreateVisitor(TRcResPath* aPath, IListOpertion*) const
+{
+    TAccountManager* manager = TAccountManager::AccountManager();
+    if (!manager || !IsAccountResPath(aPath))
+        return nullptr;
+    return TRcRef<IResVisitor>::Adopt(new TResIdListVisitor(manager->GetAccountSignIds(aPath)));
+}

@@ -15,3 +15,9 @@ class TAccountMailFolderResVisitorFactory : public TResVisitorFactoryBase {
 public:
     TRcRef<IResVisitor> CreateVisitor(TRcResPath* aPath, IListOpertion* aOpertion) const override;
 };
+
+// rtSigin: the signatures of the account a path names.
+class TSignResVisitorFactory : public TResVisitorFactoryBase {
+public:
+    TRcRef<IResVisitor> CreateVisitor(TRcResPath* aPath, IListOpertion* aOpertion) const override;
+};

@@ -6,11 +6,13 @@ namespace {
 
 const TAccountResVisitorFactory kAccountFactory;
 const TAccountMailFolderResVisitorFactory kAccountMailFolderFactory;
+const TSignResVisitorFactory kSignFactory;
 
 // Domains add their factory here as they are built.
 const TResVisitorFactoryEntry kProgramFactories[] = {
     {rtAccount, &kAccountFactory},
     {rtAccountMailFolder, &kAccountMailFolderFactory},
+    {rtSigin, &kSignFactory},
 };
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "Business/Account/AccountFolder.h"
 #include "Business/Account/AccountManager.h"
+#include "Business/AccountMail/MailRaw.h"
 #include "Business/Data/ConfigManager.h"
+#include "Business/Data/TempFileManager.h"
 #include "Business/Data/DataFolder.h"
 #include "Business/Data/SqliteQuery.h"
 #include "Business/Resource/ResourceManager.h"
@@ -33,6 +35,7 @@ protected:
         FData = mkdtemp(pattern);
         ::setenv("QMC2FOLDER", FData.c_str(), 1);
         TConfigManager::BuildInstance();   // the program's message texts, this data folder
+        TTempFileManager::BuildInstance();
         TResourceManager::BuildInstance();
         TAccountManager::BuildInstance();
         TAccountFolderManager::BuildInstance();
@@ -44,6 +47,7 @@ protected:
         TAccountFolderManager::ReleaseInstance();
         TAccountManager::ReleaseInstance();
         TResourceManager::ReleaseInstance();
+        TTempFileManager::ReleaseInstance();
         TConfigManager::ReleaseInstance();
         ::unsetenv("QMC2FOLDER");
         fs::remove_all(FData);
@@ -265,6 +269,49 @@ TEST_F(AccountTest, StandardFolders)
     EXPECT_EQ(inbox->Name(), "收件箱");   // from the message texts
     EXPECT_TRUE(inbox->Visiable());
     EXPECT_EQ(inbox->ToString(), "收件箱");
+}
+
+TEST_F(AccountTest, SignaturesAreSavedLoadedAndDeleted)
+{
+    auto account = SavedAccount("sign@example.com");
+    TRcResPath* accountPath = TRcResPath::CreateAndAutoRelease({account->ResId()});
+    std::vector<std::string> ids;
+    std::vector<fs::path> files;
+    for (const char* name : {"正式", "简短"}) {
+        TRcAccountSign* sign = Manager()->CreateAccountSign();
+        sign->FSignName = name;
+        sign->FEmlFileName = AccountSignFileName(Manager()->SignPathByResId(account->ResId()), sign->ResId()->Id());
+        Manager()->SaveAccountSign(accountPath, sign);
+        EXPECT_FALSE(sign->CheckHasSign());   // a row, no message yet
+        EXPECT_EQ(sign->LoadMailRaw(), nullptr);
+        TRcMailRaw* content = sign->CreateEmptyMailRaw();
+        content->RawStreamLoadFromString(std::string("Subject: sign\r\n\r\n") + name + "\r\n");
+        sign->SaveMailRaw(content);
+        ids.push_back(sign->ResId()->Id());
+        files.push_back(sign->FEmlFileName);
+    }
+    std::vector<std::string> listed;
+    TResourceManager::ResourceManager()->List(accountPath, rtSigin, [&](TRcResId* aId) { listed.push_back(aId->Id()); });
+    EXPECT_EQ(listed, ids);
+
+    TRcResPath* first = accountPath->Append(TRcResId::CreateAndAutoRelease(rtSigin, ids[0]));
+    auto loaded = Manager()->GetAccountSign(first);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->FSignName, "正式");
+    EXPECT_EQ(loaded->FEmlFileName, files[0]);
+    ASSERT_TRUE(loaded->CheckHasSign());
+    EXPECT_EQ(loaded->LoadMailRaw()->RawBytes(), "Subject: sign\r\n\r\n正式\r\n");
+    EXPECT_FALSE(Manager()->GetAccountSign(first->Append(TRcResId::CreateAndAutoRelease(rtSigin, "x"))));
+    EXPECT_FALSE(Manager()->GetAccountSign(accountPath->Append(TRcResId::CreateAndAutoRelease(rtSigin, " "))));
+
+    Manager()->DeleteAccountSign(first);
+    EXPECT_FALSE(fs::exists(files[0].parent_path()));
+    EXPECT_FALSE(Manager()->GetAccountSign(first));
+    // A signature whose folder was removed by hand: only the row goes.
+    fs::remove_all(files[1].parent_path());
+    TRcResPath* second = accountPath->Append(TRcResId::CreateAndAutoRelease(rtSigin, ids[1]));
+    Manager()->DeleteAccountSign(second);
+    EXPECT_EQ(Manager()->GetAccountSignIds(accountPath)->Count(), 0);
 }
 
 TEST_F(AccountTest, FacePicturesAreOnePlainName)
