@@ -1,10 +1,13 @@
 #include "MailRaw.h"
 
+#include "Business/Data/SqliteDatabase.h"
 #include "Business/Data/TempFileManager.h"
+#include "Business/Html/PictureReferences.h"
 #include "Business/Mime/GMimeLibrary.h"
 #include "Business/Mime/MessageIo.h"
 #include "Runtime/Errors.h"
 #include "Runtime/IniFile.h"
+#include "Runtime/Log.h"
 
 #include <cctype>
 #include <fcntl.h>
@@ -363,4 +366,80 @@ void TRcMailRaw::ClearBuilder()
     FBuilder.Clear();
     FBuilder.ReportMessageId.clear();
     FBuilder.PromotHtml.clear();
+}
+
+namespace {
+
+// Whether aFile lies under aRoot (both resolved, links followed).
+bool IsUnder(const std::filesystem::path& aFile, const std::filesystem::path& aRoot)
+{
+    std::error_code ec;
+    const auto file = std::filesystem::weakly_canonical(aFile, ec);
+    const auto root = std::filesystem::weakly_canonical(aRoot, ec);
+    if (ec || root.empty())
+        return false;
+    auto fileIt = file.begin();
+    for (auto rootIt = root.begin(); rootIt != root.end(); ++rootIt, ++fileIt) {
+        if (rootIt->empty())
+            continue;   // a trailing separator
+        if (fileIt == file.end() || *fileIt != *rootIt)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void TRcMailRaw::IndexHtmlFileNameToBuilder(const std::filesystem::path& aLocalPathBase,
+                                            const std::vector<std::filesystem::path>& aAllowedSources)
+{
+    FBuilder.PlainText.clear();
+    FBuilder.HtmlFiles.clear();
+    FBuilder.HtmlCharSet = "utf-8";
+    FBuilder.HtmlContentTransfer = "base64";
+    std::error_code ec;
+    if (FIndexHtmlFileName.empty() || !std::filesystem::is_regular_file(FIndexHtmlFileName, ec)) {
+        FBuilder.Html.clear();
+        return;
+    }
+    std::string page = ReadWhole(FIndexHtmlFileName);
+    if (page.rfind("\xEF\xBB\xBF", 0) == 0)
+        page.erase(0, 3);
+
+    std::vector<std::filesystem::path> allowed = aAllowedSources;
+    allowed.push_back(TempFiles().TempFolder());
+    auto isAllowed = [&](const std::filesystem::path& aFile) {
+        for (const auto& source : allowed) {
+            std::error_code error;
+            if (std::filesystem::is_directory(source, error) ? IsUnder(aFile, source)
+                                                              : std::filesystem::equivalent(aFile, source, error))
+                return true;
+        }
+        return false;
+    };
+
+    const auto references = FindPictureReferences(page);
+    std::vector<std::pair<std::size_t, std::string>> replacements;
+    for (std::size_t i = 0; i < references.size(); ++i) {
+        const std::string url = PercentDecode(references[i].Value);
+        std::filesystem::path file;
+        if (url.size() > 8 && SameTextAscii(url.substr(0, 8), "file:///"))
+            file = url.substr(7);   // keeps the leading "/"
+        else if (!aLocalPathBase.empty() && !url.empty() && url.find(':') == std::string::npos)
+            file = aLocalPathBase / url;
+        if (file.empty() || !std::filesystem::is_regular_file(file, ec))
+            continue;
+        if (!isAllowed(file)) {
+            TLog::O(lolWorn, "图片不在允许的文件夹中，不作为内嵌图片：%s", {file.string()});
+            continue;
+        }
+        const std::string id = "qmc_" + NewGuidId();
+        TIdMessageBuilderAttachment inlineFile;
+        inlineFile.FileName = file;
+        inlineFile.ContentID = "<" + id + ">";
+        inlineFile.Name = file.filename().string();
+        FBuilder.HtmlFiles.push_back(std::move(inlineFile));
+        replacements.emplace_back(i, "cid:" + id);
+    }
+    FBuilder.Html = ReplacePictureReferences(page, references, replacements);
 }

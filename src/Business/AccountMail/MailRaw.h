@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Business/Mime/GMimePtr.h"
 #include "Business/Mime/MessageBuilder.h"
@@ -52,6 +53,18 @@ public:
     std::filesystem::path BuilderToIndexHtmlFileName();
     std::filesystem::path CustomBuilderIndexHtml(const std::function<void(std::string&)>& aProc);
     const std::filesystem::path& IndexHtmlFileName() const { return FIndexHtmlFileName; }
+
+    // Turns the edited page (IndexHtmlFileName) back into the builder's
+    // HTML: every picture it shows from a local file (img src, any
+    // background) becomes a "qmc_" inline file and its reference
+    // "cid:qmc_…". Relative references resolve against aLocalPathBase.
+    // Only files in the run folder, under one of aAllowedSources (the
+    // template and letter folders) or equal to one of them (pictures the
+    // user inserted) are taken: a file:// in a quoted mail never pulls a
+    // local file into the message. The rest of the page stays as written.
+    void IndexHtmlFileNameToBuilder(const std::filesystem::path& aLocalPathBase,
+                                    const std::vector<std::filesystem::path>& aAllowedSources = {});
+    void SetIndexHtmlFileName(const std::filesystem::path& aFileName) { FIndexHtmlFileName = aFileName; }
 
     // The attachment's name, else its file's name, else its Content-ID.
     std::string GetBuilderAttachmentName(std::size_t aIndex) const;

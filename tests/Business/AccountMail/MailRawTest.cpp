@@ -117,6 +117,46 @@ TEST_F(MailRawTest, CidReferencesAreMatchedWhole)
     EXPECT_EQ(raw->BuilderToIndexHtmlFileName().filename(), "index.html");   // no subject
 }
 
+TEST_F(MailRawTest, EditedPagesPicturesBecomeInlineFilesFromAllowedPlacesOnly)
+{
+    const fs::path run = TTempFileManager::TempFileManager()->TempFolder();
+    const fs::path templates = FData / "Templates" / "T1";
+    fs::create_directories(templates);
+    std::ofstream(run / "pic.png") << "p";
+    std::ofstream(run / "图.png") << "q";
+    std::ofstream(templates / "bg.jpg") << "b";
+    std::ofstream(FData / "private.txt") << "secret";
+    const std::string page =
+        "<html><body background=\"file://" + (templates / "bg.jpg").string() + "\">\n"
+        "<p class=x>Text &amp; more</p><IMG SRC='pic.png' alt=\"a\">\n"
+        "<img src=\"file://" + run.string() + "/%E5%9B%BE.png\">\n"
+        "<img src=\"file://" + (FData / "private.txt").string() + "\">\n"
+        "<img src=\"http://example.com/x.png\"><img src=cid:kept></body></html>";
+    std::ofstream(run / "index.html") << "\xEF\xBB\xBF" << page;
+
+    auto raw = MakeRc<TRcMailRaw>();
+    raw->SetIndexHtmlFileName(run / "index.html");
+    raw->IndexHtmlFileNameToBuilder(run, {FData / "Templates"});
+    const auto& files = raw->Builder().HtmlFiles;
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files[0].FileName, templates / "bg.jpg");
+    EXPECT_EQ(files[1].FileName, run / "pic.png");
+    EXPECT_EQ(files[2].Name, "图.png");
+    for (const auto& file : files) {
+        const std::string id = file.ContentID.substr(1, file.ContentID.size() - 2);
+        EXPECT_EQ(id.rfind("qmc_", 0), 0u);
+        EXPECT_EQ(id.size(), 36u);
+        EXPECT_NE(raw->Builder().Html.find("\"cid:" + id + "\""), std::string::npos);
+    }
+    // Everything but the three rewritten values is as it was.
+    EXPECT_NE(raw->Builder().Html.find("<p class=x>Text &amp; more</p><IMG SRC="), std::string::npos);
+    EXPECT_NE(raw->Builder().Html.find(" alt=\"a\">"), std::string::npos);
+    EXPECT_NE(raw->Builder().Html.find("file://" + (FData / "private.txt").string()), std::string::npos);
+    EXPECT_NE(raw->Builder().Html.find("<img src=\"http://example.com/x.png\"><img src=cid:kept></body></html>"),
+              std::string::npos);
+    EXPECT_EQ(raw->Builder().HtmlCharSet, "utf-8");
+}
+
 TEST_F(MailRawTest, LargeRawMessagesStayInAFile)
 {
     auto raw = MakeRc<TRcMailRaw>();
