@@ -2,6 +2,9 @@
 
 #include "GMimeLibrary.h"
 #include "HeaderCoding.h"
+#include "Runtime/Errors.h"
+
+#include <fcntl.h>
 
 TGObject<GMimeMessage> ParseMessage(std::string_view aBytes)
 {
@@ -47,4 +50,26 @@ std::string HeaderText(GMimeObject* aObject, const char* aName)
     if (first == std::string::npos)
         return {};
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+void WriteDecodedContentToFile(GMimeObject* aPart, const std::filesystem::path& aFile)
+{
+    GError* error = nullptr;
+    TGObject<GMimeStream> file(
+        g_mime_stream_fs_open(aFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600, &error));
+    if (!file) {
+        const std::string message = error ? error->message : "";
+        g_clear_error(&error);
+        throw Exception("不能写入文件 " + aFile.string() + ": " + message);
+    }
+    ssize_t written = 0;
+    if (GMIME_IS_PART(aPart)) {
+        if (GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(aPart)))
+            written = g_mime_data_wrapper_write_to_stream(content, file.get());
+    } else if (GMIME_IS_MESSAGE_PART(aPart)) {
+        if (GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(aPart)))
+            written = g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, file.get());
+    }
+    if (written < 0 || g_mime_stream_flush(file.get()) != 0)
+        throw Exception("不能写入文件 " + aFile.string());
 }

@@ -1,6 +1,7 @@
 // Messages from and to bytes.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,10 @@ std::string SerialiseMessage(GMimeMessage* aMessage);
 // decoded value has already guessed a charset for raw 8-bit bytes); ""
 // when absent.
 std::string HeaderText(GMimeObject* aObject, const char* aName);
+
+// Streams the decoded content of a leaf part into a new file (0600), never
+// holding it whole in memory.
+void WriteDecodedContentToFile(GMimeObject* aPart, const std::filesystem::path& aFile);
 
 // The decoded content of a leaf part (for an attached message, the
 // message as written).

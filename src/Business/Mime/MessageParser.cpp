@@ -205,17 +205,14 @@ private:
         TIdMessageBuilderAttachment item;
         item.ContentType = TypeOf(aPart);
         item.ContentID = contentId ? contentId : "";
-        const std::string content = DecodedContentOf(aPart);
         if (FTemp) {
+            // Streamed: a 50 MB attachment never sits in memory.
             item.FileName = FTemp(name.empty() ? "attachment.dat" : name);
             if (item.FileName.empty())
                 throw Exception("临时文件名为空");
-            std::ofstream out(item.FileName, std::ios::binary | std::ios::trunc);
-            out.write(content.data(), static_cast<std::streamsize>(content.size()));
-            if (!out)
-                throw Exception("不能写入临时文件 " + item.FileName.string());
+            WriteDecodedContentToFile(aPart, item.FileName);
         } else {
-            item.Data = std::make_shared<const std::string>(content);
+            item.Data = std::make_shared<const std::string>(DecodedContentOf(aPart));
         }
         item.Name = !name.empty() ? name : item.FileName.filename().string();
         GMimeHeaderList* headers = g_mime_object_get_header_list(aPart);
