@@ -81,6 +81,7 @@ public:
     void ClearBuilder();
 
     GMimeMessage* Message() const { return FMsg.get(); }
+    void SetMessage(TGObject<GMimeMessage> aMessage) { FMsg = std::move(aMessage); }
     TIdMessageBuilderHtmlEx& Builder() { return FBuilder; }
     const TIdMessageBuilderHtmlEx& Builder() const { return FBuilder; }
 

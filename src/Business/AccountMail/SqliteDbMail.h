@@ -3,12 +3,14 @@
 // neither fails nor reads another row.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "Mail.h"
 
 class TSQLiteDatabase;
+class TRcMailComplex;
 
 enum TGetMailsOpertionSortMode {
     gmosmDefault,
@@ -34,6 +36,23 @@ public:
     static std::vector<TListRow> ListFolder(TSQLiteDatabase& aDb, int aFolderCode, TGetMailsOpertionSortMode aSortMode);
     // The select texts of the five sort modes; the folder code is bound.
     static const char* SortQuery(TGetMailsOpertionSortMode aSortMode);
+
+    // Stores the complex's parts under aMailsPath: every file is copied
+    // (large ones zipped) and synced before the transaction that marks the
+    // old rows deleted and inserts the new ones; then the sweep. True when
+    // a live complex with that id existed before.
+    static bool SaveMailComplex(TSQLiteDatabase& aDb, const std::filesystem::path& aMailsPath, const std::string& aId,
+                                TRcMailComplex& aMailComplex);
+    // Extracts the stored parts to fresh working files; nullptr when no
+    // live complex has that id. Autoreleased.
+    static TRcMailComplex* LoadMailComplex(TSQLiteDatabase& aDb, const std::filesystem::path& aMailsPath,
+                                           const std::string& aId);
+    // Removes every file of rows marked deleted, then the rows; a file
+    // that cannot be removed rolls the sweep back for the next time.
+    static void DeleteMailComplex(TSQLiteDatabase& aDb, const std::filesystem::path& aMailsPath);
+    // Whether a part is stored zipped: 100 KiB or more and an extension
+    // that is not already compressed (compared exactly, case counts).
+    static bool IsArchived(const std::filesystem::path& aFileName, int64_t aSize);
 
     struct THeaderRow {
         std::string Uid;

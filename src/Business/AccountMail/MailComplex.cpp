@@ -1,0 +1,328 @@
+#include "MailComplex.h"
+
+#include "MailRaw.h"
+#include "Business/Data/ConfigManager.h"
+#include "Business/Data/TempFileManager.h"
+#include "Business/Mime/ComposeHeaders.h"
+#include "Business/Mime/GMimeLibrary.h"
+#include "Business/Mime/MessageIo.h"
+#include "Runtime/Errors.h"
+
+#include <cctype>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string ReadWhole(const std::filesystem::path& aPath)
+{
+    std::ifstream in(aPath, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteWhole(const std::filesystem::path& aPath, std::string_view aBytes)
+{
+    std::ofstream out(aPath, std::ios::binary | std::ios::trunc);
+    out.write(aBytes.data(), static_cast<std::streamsize>(aBytes.size()));
+    out.flush();
+    if (!out)
+        throw Exception("不能写入文件 " + aPath.string());
+}
+
+std::string Lower(std::string aText)
+{
+    for (char& c : aText)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return aText;
+}
+
+bool IdChar(char aChar)
+{
+    const auto c = static_cast<unsigned char>(aChar);
+    return std::isalnum(c) || c == '.' || c == '@' || c == '_' || c == '-' || c == '$' || c == '%' || c == '+' ||
+           c == '=' || c == '~' || c >= 0x80;
+}
+
+// Replaces aNeedle (any case) by aWith; with aWhole the match must not be
+// followed by a character that could continue an id.
+std::string ReplaceAllNoCase(const std::string& aText, const std::string& aNeedle, const std::string& aWith, bool aWhole)
+{
+    const std::string lower = Lower(aText), needle = Lower(aNeedle);
+    std::string out;
+    std::size_t at = 0;
+    for (std::size_t found; (found = lower.find(needle, at)) != std::string::npos;) {
+        const std::size_t end = found + needle.size();
+        if (aWhole && end < aText.size() && IdChar(aText[end])) {
+            out += aText.substr(at, end - at);
+            at = end;
+            continue;
+        }
+        out += aText.substr(at, found - at) + aWith;
+        at = end;
+    }
+    return out + aText.substr(at);
+}
+
+std::string PromotionNoticePage()
+{
+    const TConfigManager* config = TConfigManager::ConfigManager();
+    const std::string site = EscapeHtml(config ? config->NorvelContactInformationUrl() : std::string());
+    return "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" /><title>Quillmar推广邮件</title>"
+           "<style type=\"text/css\"><!--.STYLE1 {font-size: 18px}--></style></head><body><p>&nbsp;</p><table "
+           "width=\"595\" height=\"159\" border=\"0\" align=\"center\">  <tr>    <td width=\"589\" height=\"111\"><p "
+           "class=\"STYLE1\">此邮件是Quillmar推广邮件，请使用Quillmar客户端接收</p></td>  </tr>  <tr>    <td "
+           "height=\"42\" class=\"STYLE1\">请移至 <a href=\"" +
+           site + "\">" + site + "</a>进行下载 </td>  </tr></table></body></html>";
+}
+
+} // namespace
+
+int64_t TRcMailComplexFile::Size() const
+{
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(FFileName, ec);
+    return ec ? -1 : static_cast<int64_t>(size);
+}
+
+std::string TRcMailComplexHtmlBodyFile::ReadHtmlContent() const
+{
+    std::error_code ec;
+    if (FFileName.empty() || !std::filesystem::is_regular_file(FFileName, ec))
+        return {};
+    std::string text = ReadWhole(FFileName);
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0)
+        text.erase(0, 3);
+    return text;
+}
+
+void TRcMailComplexHtmlBodyFile::WriteHtmlContent(const std::string& aContent) const
+{
+    WriteWhole(FFileName, "\xEF\xBB\xBF" + aContent);
+}
+
+TRcMailComplex::TRcMailComplex()
+    : FMsgHeader(MakeRc<TRcMailComplexFile>()), FHtmlBody(MakeRc<TRcMailComplexHtmlBodyFile>()),
+      FNoCidHtmlBody(MakeRc<TRcMailComplexHtmlBodyFile>()), FHtmlFileList(MakeRc<TRcMailComplexHtmlFileList>()),
+      FAttachmentFileList(MakeRc<TRcMailComplexAttachmentFileList>()), FRaw(MakeRc<TRcMailComplexRawFile>())
+{
+    EnsureGMimeInitialised();
+    FMessageHeader.reset(g_mime_message_new(TRUE));
+}
+
+std::filesystem::path TRcMailComplex::GetTempFileName(const std::string& aFileName)
+{
+    TTempFileManager* manager = TTempFileManager::TempFileManager();
+    if (!manager)
+        throw Exception("临时文件管理器没有创建");
+    return manager->MakeTempFileName(aFileName, true);
+}
+
+std::string TRcMailComplex::Subject() const
+{
+    return HeaderText(GMIME_OBJECT(FMessageHeader.get()), "Subject");
+}
+
+std::string TRcMailComplex::BaseName(const char* aExtension) const
+{
+    const std::string subject = Subject();
+    return (subject.empty() ? std::string("empty_subject") : subject) + aExtension;
+}
+
+void TRcMailComplex::SetMessageHeader(GMimeMessage* aMessage)
+{
+    FMessageHeader.reset(g_mime_message_new(TRUE));
+    if (!aMessage)
+        return;
+    // Headers only: a copy of the header block, parsed into a message.
+    TGString headers(g_mime_object_get_headers(GMIME_OBJECT(aMessage), nullptr));
+    if (auto parsed = ParseMessage(std::string(headers ? headers.get() : "") + "\n"))
+        FMessageHeader = std::move(parsed);
+}
+
+void TRcMailComplex::MessageHeaderSaveToFile()
+{
+    if (FMsgHeader->FFileName.empty())
+        FMsgHeader->FFileName = GetTempFileName(BaseName(".msgh"));
+    TGString headers(g_mime_object_get_headers(GMIME_OBJECT(FMessageHeader.get()), nullptr));
+    WriteWhole(FMsgHeader->FFileName, std::string(headers ? headers.get() : "") + "\n");
+}
+
+void TRcMailComplex::MessageHeaderLoadFromFile()
+{
+    std::error_code ec;
+    if (FMsgHeader->FFileName.empty() || !std::filesystem::is_regular_file(FMsgHeader->FFileName, ec)) {
+        FMessageHeader.reset(g_mime_message_new(TRUE));
+        return;
+    }
+    auto parsed = ParseMessage(ReadWhole(FMsgHeader->FFileName));
+    FMessageHeader = parsed ? std::move(parsed) : TGObject<GMimeMessage>(g_mime_message_new(TRUE));
+}
+
+void TRcMailComplex::BuildOther()
+{
+    auto raw = MakeRc<TRcMailRaw>();
+    raw->RawStreamLoadFromFile(FRaw->FFileName);
+    raw->RawStreamToMessageAndBuilder();
+    FHtmlFileList->Clear();
+    FAttachmentFileList->Clear();
+
+    SetMessageHeader(raw->Message());
+    FMsgHeader->FFileName.clear();
+    MessageHeaderSaveToFile();
+
+    const TIdMessageBuilderHtmlEx& builder = raw->Builder();
+    const std::string html = builder.Html.empty() ? PlainTextToHtmlDivs(builder.PlainText) : builder.Html;
+    FHtmlBody->FFileName = GetTempFileName(BaseName(".html"));
+    FHtmlBody->WriteHtmlContent(html);
+    FReportMessageId = builder.ReportMessageId;
+
+    std::error_code ec;
+    for (const auto& item : builder.HtmlFiles) {
+        if (!std::filesystem::is_regular_file(item.FileName, ec))
+            continue;
+        auto file = MakeRc<TRcMailComplexHtmlFile>();
+        file->FFileName = item.FileName;
+        file->FContentId = "<" + item.ContentID + ">";
+        file->FRealFileName = std::filesystem::path(item.Name).filename().string();
+        FHtmlFileList->Add(file.Get());
+    }
+    for (const auto& item : builder.Attachments) {
+        if (!std::filesystem::is_regular_file(item.FileName, ec))
+            continue;
+        auto file = MakeRc<TRcMailComplexAttachmentFile>();
+        file->FFileName = item.FileName;
+        file->FRealFileName = std::filesystem::path(item.Name).filename().string();
+        file->FNeedTranslate = item.NeedTranslate();
+        FAttachmentFileList->Add(file.Get());
+    }
+    FNoCidHtmlBody->FFileName = GetTempFileName(BaseName(".html"));
+    FNoCidHtmlBody->WriteHtmlContent(MakeNoCidHtmlString(html, FHtmlFileList.Get()));
+    FRaw->FValid = true;
+}
+
+void TRcMailComplex::BuildRaw()
+{
+    FRaw->FFileName.clear();
+    FRaw->FValid = false;
+    MessageHeaderSaveToFile();
+    auto raw = MakeRc<TRcMailRaw>();
+    raw->SetMessage(TGObject<GMimeMessage>(ParseMessage(ReadWhole(FMsgHeader->FFileName))));
+    if (!raw->Message())
+        raw->SetMessage(TGObject<GMimeMessage>(g_mime_message_new(TRUE)));
+    TIdMessageBuilderHtmlEx& builder = raw->Builder();
+    builder.PlainText.clear();
+    builder.HtmlCharSet = "utf-8";
+    builder.HtmlContentTransfer = "base64";
+    if (!FReportMessageId.empty()) {
+        // A read receipt: the report of the mail that asked for it.
+        builder.ReportMessageId = FReportMessageId;
+        builder.Html = "<b>this a mail report！<b>";
+        const auto from = ParseAddressList(HeaderText(GMIME_OBJECT(raw->Message()), "From"));
+        const auto report = GetTempFileName("msgReport.txt");
+        WriteWhole(report, ReadReceiptReport(from.empty() ? std::string() : from.front().Address, FReportMessageId));
+        TIdMessageBuilderAttachment item;
+        item.FileName = report;
+        item.ContentType = "message/disposition-notification";
+        item.SetNeedTranslate(false);
+        builder.Attachments.push_back(item);
+    } else {
+        builder.Html = FHtmlBody->ReadHtmlContent();
+        builder.PromotHtml = FExtension ? PromotionNoticePage() : std::string();
+        for (TRcMailComplexHtmlFile* file : *FHtmlFileList) {
+            TIdMessageBuilderAttachment item;
+            item.FileName = file->FFileName;
+            item.ContentID = file->FContentId;
+            item.Name = file->FRealFileName;
+            builder.HtmlFiles.push_back(item);
+        }
+        for (TRcMailComplexAttachmentFile* file : *FAttachmentFileList) {
+            TIdMessageBuilderAttachment item;
+            item.FileName = file->FFileName;
+            item.Name = file->FRealFileName;
+            item.SetNeedTranslate(file->FNeedTranslate);
+            builder.Attachments.push_back(item);
+        }
+    }
+    raw->MessageAndBuilderToRawStream();
+    FRaw->FFileName = GetTempFileName(BaseName(".eml"));
+    raw->RawStreamSaveToFile(FRaw->FFileName);
+    FRaw->FValid = true;
+}
+
+void TRcMailComplex::BuildEmptyWithRawNoVaild()
+{
+    FMessageHeader.reset(g_mime_message_new(TRUE));
+    FMsgHeader->FFileName = GetTempFileName("empty_subject.msgh");
+    MessageHeaderSaveToFile();
+    FHtmlBody->FFileName = GetTempFileName("empty_subject.html");
+    FHtmlBody->WriteHtmlContent("");
+    FNoCidHtmlBody->FFileName = GetTempFileName("empty_subject.html");
+    FNoCidHtmlBody->WriteHtmlContent("");
+    FHtmlFileList->Clear();
+    FAttachmentFileList->Clear();
+    FRaw->FFileName.clear();
+    FRaw->FValid = false;
+}
+
+void TRcMailComplex::BuildEmptyWithEmptyRaw()
+{
+    BuildEmptyWithRawNoVaild();
+    FRaw->FFileName = GetTempFileName("empty_subject.eml");
+    WriteWhole(FRaw->FFileName, "");
+    FRaw->FValid = true;
+}
+
+std::string TRcMailComplex::MakeNoCidHtmlString(const std::string& aHtml, const TRcMailComplexHtmlFileList* aFiles)
+{
+    std::string html = aHtml;
+    if (!aFiles)
+        return html;
+    std::error_code ec;
+    for (const TRcMailComplexHtmlFile* file : *aFiles) {
+        std::string id = file->FContentId;
+        id.erase(0, id.find_first_not_of(" \t"));
+        if (!id.empty() && id.front() == '<')
+            id.erase(0, 1);
+        if (!id.empty() && id.back() == '>')
+            id.pop_back();
+        if (id.empty() || file->FRealFileName.find_first_not_of(" \t") == std::string::npos ||
+            !std::filesystem::is_regular_file(file->FFileName, ec))
+            continue;
+        const std::string path = "\"" + file->FFileName.string() + "\"";
+        html = ReplaceAllNoCase(html, "\"cid:" + id + "\"", path, false);
+        html = ReplaceAllNoCase(html, "'cid:" + id + "'", path, false);
+        html = ReplaceAllNoCase(html, "cid:" + id, path, true);
+    }
+    return html;
+}
+
+void TRcMailComplex::MakeCidHtmlBodyByNoCidHtmlBody(const std::filesystem::path& aTemplatePath,
+                                                    const std::vector<std::filesystem::path>& aAllowedSources)
+{
+    auto raw = MakeRc<TRcMailRaw>();
+    raw->SetIndexHtmlFileName(FNoCidHtmlBody->FFileName);
+    raw->IndexHtmlFileNameToBuilder(aTemplatePath, aAllowedSources);
+    FHtmlFileList->Clear();
+    for (const auto& item : raw->Builder().HtmlFiles) {
+        auto file = MakeRc<TRcMailComplexHtmlFile>();
+        file->FFileName = item.FileName;
+        file->FContentId = item.ContentID;
+        file->FRealFileName = item.FileName.filename().string();
+        FHtmlFileList->Add(file.Get());
+    }
+    if (FHtmlBody->FFileName.empty())
+        FHtmlBody->FFileName = GetTempFileName(BaseName(".html"));
+    FHtmlBody->WriteHtmlContent(raw->Builder().Html);
+}
+
+std::filesystem::path
+TRcMailComplex::BuildCustomHtmlBody(const std::function<std::string(const std::filesystem::path&)>& aProc)
+{
+    const std::string html = aProc ? aProc(FNoCidHtmlBody->FFileName) : FNoCidHtmlBody->ReadHtmlContent();
+    const std::string subject = Subject();
+    const auto file = GetTempFileName(subject.empty() ? "custom_index.html" : subject + "_custom_index.html");
+    WriteWhole(file, html);
+    return file;
+}

@@ -1,0 +1,281 @@
+// Where a mail complex lives on disk: one copy of each part in the
+// account's Mails/ folder, "{file id}.mcf" or, zipped, "{file id}.mcfz",
+// described by MailComplex and MailComplexFile rows.
+#include "SqliteDbMail.h"
+
+#include "MailComplex.h"
+#include "Business/Data/SqliteQuery.h"
+#include "Runtime/Errors.h"
+#include "Runtime/Log.h"
+
+#include <fcntl.h>
+#include <fstream>
+#include <memory>
+#include <unistd.h>
+#include <zip.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int64_t kArchiveThreshold = 102400;
+
+struct TStoredPart {
+    std::string FileId;
+    fs::path Stored;
+    int Type;
+    int SortNumber;
+    std::string ContentId;
+    std::string Name;
+    bool NeedTranslate;
+};
+
+void SyncFile(const fs::path& aPath)
+{
+    const int fd = ::open(aPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw Exception("不能打开文件 " + aPath.string());
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    if (!synced)
+        throw Exception("不能写入文件 " + aPath.string());
+}
+
+void ZipInto(const fs::path& aSource, const fs::path& aArchive, const std::string& aEntryName)
+{
+    int error = 0;
+    // Discarded unless closed: a half-written archive is never left.
+    std::unique_ptr<zip_t, decltype(&zip_discard)> archive(
+        zip_open(aArchive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error), &zip_discard);
+    if (!archive)
+        throw Exception("不能创建压缩文件 " + aArchive.string());
+    std::unique_ptr<zip_source_t, decltype(&zip_source_free)> source(
+        zip_source_file(archive.get(), aSource.c_str(), 0, -1), &zip_source_free);
+    if (!source)
+        throw Exception("不能压缩文件 " + aSource.string());
+    const zip_int64_t index = zip_file_add(archive.get(), aEntryName.c_str(), source.get(), ZIP_FL_ENC_UTF_8);
+    if (index < 0)
+        throw Exception("不能压缩文件 " + aSource.string());
+    source.release();   // the archive owns it now
+    zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 0);
+    if (zip_close(archive.get()) != 0) {
+        std::error_code ec;
+        fs::remove(aArchive, ec);
+        throw Exception("不能写入压缩文件 " + aArchive.string());
+    }
+    archive.release();   // zip_close freed it
+}
+
+// The first entry, by index (never by name), into aTarget; an archive
+// without entries leaves no file.
+void UnzipFirst(const fs::path& aArchive, const fs::path& aTarget)
+{
+    int error = 0;
+    zip_t* archive = zip_open(aArchive.c_str(), ZIP_RDONLY, &error);
+    if (!archive)
+        throw Exception("不能打开压缩文件 " + aArchive.string());
+    std::unique_ptr<zip_t, decltype(&zip_discard)> close(archive, &zip_discard);
+    if (zip_get_num_entries(archive, 0) < 1)
+        return;
+    std::unique_ptr<zip_file_t, decltype(&zip_fclose)> entry(zip_fopen_index(archive, 0, 0), &zip_fclose);
+    if (!entry)
+        throw Exception("不能读取压缩文件 " + aArchive.string());
+    std::ofstream out(aTarget, std::ios::binary | std::ios::trunc);
+    char buffer[65536];
+    zip_int64_t n;
+    while ((n = zip_fread(entry.get(), buffer, sizeof buffer)) > 0)
+        out.write(buffer, n);
+    if (n < 0 || !out)
+        throw Exception("不能解压文件 " + aArchive.string());
+}
+
+// Copies (or zips) one working file into Mails/ under a new id.
+TStoredPart StorePart(const fs::path& aMailsPath, const fs::path& aWorking, int aType, int aSort,
+                      std::string aContentId, std::string aName, bool aNeedTranslate)
+{
+    TStoredPart part{NewGuidId(), {}, aType, aSort, std::move(aContentId), std::move(aName), aNeedTranslate};
+    std::error_code ec;
+    const auto size = static_cast<int64_t>(fs::file_size(aWorking, ec));
+    if (ec)
+        throw Exception("文件(" + aWorking.string() + ")不存在");
+    if (TSqliteDbMail::IsArchived(aWorking, size)) {
+        part.Stored = aMailsPath / (part.FileId + ".mcfz");
+        ZipInto(aWorking, part.Stored, aWorking.filename().string());
+    } else {
+        part.Stored = aMailsPath / (part.FileId + ".mcf");
+        fs::copy_file(aWorking, part.Stored, fs::copy_options::overwrite_existing);
+    }
+    SyncFile(part.Stored);
+    return part;
+}
+
+std::string SafeStoredName(const std::string& aName, const char* aFallback)
+{
+    std::string name = fs::path(aName).filename().string();
+    if (name.empty() || name.find_first_not_of('.') == std::string::npos)
+        name = aFallback;
+    return name;
+}
+
+} // namespace
+
+bool TSqliteDbMail::IsArchived(const fs::path& aFileName, int64_t aSize)
+{
+    static const char* const kCompressed[] = {".rar", ".zip", ".7z", ".jpg", ".png", ".gif", ".jpeg"};
+    const std::string extension = aFileName.extension().string();
+    for (const char* compressed : kCompressed)
+        if (extension == compressed)
+            return false;
+    return aSize >= kArchiveThreshold;
+}
+
+bool TSqliteDbMail::SaveMailComplex(TSQLiteDatabase& aDb, const fs::path& aMailsPath, const std::string& aId,
+                                    TRcMailComplex& aComplex)
+{
+    aComplex.MessageHeaderSaveToFile();
+    fs::create_directories(aMailsPath);
+    const std::string subject = aComplex.Subject();
+    const std::string base = subject.empty() ? "empty_subject" : subject;
+
+    // Slow file work first, outside any transaction.
+    std::vector<TStoredPart> parts;
+    try {
+        parts.push_back(StorePart(aMailsPath, aComplex.MsgHeader()->FFileName, mcftHeader, 0, "", base + ".msgh", false));
+        parts.push_back(StorePart(aMailsPath, aComplex.HtmlBody()->FFileName, mcftHtmlBody, 0, "", base + ".html", false));
+        int sort = 0;
+        for (TRcMailComplexHtmlFile* file : *aComplex.HtmlFileList())
+            parts.push_back(StorePart(aMailsPath, file->FFileName, mcftHtmlFile, sort++, file->FContentId,
+                                      SafeStoredName(file->FRealFileName, "inline.dat"), false));
+        sort = 0;
+        for (TRcMailComplexAttachmentFile* file : *aComplex.AttachmentFileList())
+            parts.push_back(StorePart(aMailsPath, file->FFileName, mcftAttachment, sort++, "",
+                                      SafeStoredName(file->FRealFileName, "attachment.dat"), file->FNeedTranslate));
+    } catch (...) {
+        std::error_code ec;
+        for (const auto& part : parts)
+            fs::remove(part.Stored, ec);
+        throw;
+    }
+
+    bool existed = false;
+    try {
+        TTransaction::Run(aDb, [&] {
+            existed = aDb.GetTableValue("select count(0) from [MailComplex] where ([Id] = ?) and ([Deleted] = 0)",
+                                        [&](TSQLiteUniTable& q) { q.BindStr(1, aId); }) > 0;
+            aDb.ExecSQL("update [MailComplexFile] set [Deleted] = 1 where ([ComplexId] = ?)",
+                        [&](TSQLiteQueryEx& q) { q.BindStr(1, aId); });
+            aDb.ExecSQL("replace into [MailComplex](   [Id] , [Deleted], [Promot]) values(   ? , ? , ? )",
+                        [&](TSQLiteQueryEx& q) {
+                            q.BindStr(1, aId);
+                            q.BindInteger(2, 0);
+                            q.BindBoolean(3, aComplex.FExtension);
+                        });
+            TSQLiteQueryEx insert(aDb, "replace into [MailComplexFile](   [Id] , [ComplexId] , [Deleted] , [Type], "
+                                       "[SortNumber] , [Valid] , [ContentId] , [FileName] , [NeedTranslate]) values(   "
+                                       "? , ? , ? , ?, ? , ? , ? , ? , ? )");
+            for (const auto& part : parts) {
+                insert.BindStr(1, part.FileId);
+                insert.BindStr(2, aId);
+                insert.BindInteger(3, 0);
+                insert.BindInteger(4, part.Type);
+                insert.BindInteger(5, part.SortNumber);
+                insert.BindBoolean(6, true);
+                insert.BindStr(7, part.ContentId);
+                insert.BindStr(8, part.Name);
+                insert.BindBoolean(9, part.NeedTranslate);
+                insert.Exec();
+            }
+        });
+    } catch (...) {
+        std::error_code ec;
+        for (const auto& part : parts)
+            fs::remove(part.Stored, ec);
+        throw;
+    }
+    try {
+        DeleteMailComplex(aDb, aMailsPath);
+    } catch (const std::exception& e) {
+        TLog::O(lolWorn, "清理邮件文件失败：%s", {e.what()});
+    }
+    return existed;
+}
+
+void TSqliteDbMail::DeleteMailComplex(TSQLiteDatabase& aDb, const fs::path& aMailsPath)
+{
+    TTransaction::Run(aDb, [&] {
+        TSQLiteUniTable rows(aDb, "select [Id] from [MailComplexFile] where ([Deleted] <> 0)");
+        for (; !rows.Eof(); rows.Next()) {
+            const std::string id = rows.FieldAsString(0);
+            if (!IsGuidId(id))
+                continue;   // never a path from a name that is not ours
+            for (const char* extension : {".mcf", ".mcfz"}) {
+                const fs::path file = aMailsPath / (id + extension);
+                std::error_code ec;
+                if (fs::exists(fs::symlink_status(file, ec)) && !fs::remove(file, ec))
+                    throw Exception("不能删除邮件文件 " + file.string() + ": " + ec.message());
+            }
+        }
+        aDb.ExecSQL("delete from [MailComplexFile] where ([Deleted] <> 0)");
+    });
+}
+
+TRcMailComplex* TSqliteDbMail::LoadMailComplex(TSQLiteDatabase& aDb, const fs::path& aMailsPath, const std::string& aId)
+{
+    if (aDb.GetTableValue("select count(0) from [MailComplex] where ([Id] = ?) and ([Deleted] = 0)",
+                          [&](TSQLiteUniTable& q) { q.BindStr(1, aId); }) == 0)
+        return nullptr;
+    TRcMailComplex* complex = TRcMailComplex::CreateAndAutoRelease();
+    TSQLiteUniTable rows(aDb, "select  [Id],  [Type],  [Valid], [ContentId], [FileName], [NeedTranslate] from "
+                              "[MailComplexFile] where ([ComplexId] = ?) and ([Deleted] = 0) order by [Type], "
+                              "[SortNumber]");
+    rows.BindStr(1, aId);
+    for (; !rows.Eof(); rows.Next()) {
+        const std::string fileId = rows.FieldAsString(0);
+        if (!IsGuidId(fileId))
+            continue;
+        const std::string name = SafeStoredName(rows.FieldAsString(4), "part.dat");
+        const fs::path working = TRcMailComplex::GetTempFileName(name);
+        std::error_code ec;
+        const fs::path plain = aMailsPath / (fileId + ".mcf");
+        if (fs::exists(plain, ec))
+            fs::copy_file(plain, working, fs::copy_options::overwrite_existing);
+        else
+            UnzipFirst(aMailsPath / (fileId + ".mcfz"), working);
+        switch (rows.FieldAsInteger(1)) {
+        case mcftRaw:
+            complex->Raw()->FValid = rows.FieldAsBoolean(2);
+            if (complex->Raw()->FValid)
+                complex->Raw()->FFileName = working;
+            break;
+        case mcftHeader: complex->MsgHeader()->FFileName = working; break;
+        case mcftHtmlBody: complex->HtmlBody()->FFileName = working; break;
+        case mcftHtmlFile: {
+            auto file = MakeRc<TRcMailComplexHtmlFile>();
+            file->FFileName = working;
+            file->FRealFileName = rows.FieldAsString(4);
+            file->FContentId = rows.FieldAsString(3);
+            complex->HtmlFileList()->Add(file.Get());
+            break;
+        }
+        case mcftAttachment: {
+            auto file = MakeRc<TRcMailComplexAttachmentFile>();
+            file->FFileName = working;
+            file->FRealFileName = rows.FieldAsString(4);
+            file->FNeedTranslate = rows.FieldAsBoolean(5);
+            complex->AttachmentFileList()->Add(file.Get());
+            break;
+        }
+        default: break;
+        }
+    }
+    complex->FExtension = aDb.GetTableValue("select [Promot] from [MailComplex] where ([Id] = ?) and ([Deleted] = 0)",
+                                            [&](TSQLiteUniTable& q) { q.BindStr(1, aId); }) == 1;
+    complex->MessageHeaderLoadFromFile();
+    const std::string page = "<META http-equiv=Content-Type content=\"text/html; charset=utf-8\">" +
+                             TRcMailComplex::MakeNoCidHtmlString(complex->HtmlBody()->ReadHtmlContent(),
+                                                                 complex->HtmlFileList());
+    const std::string subject = complex->Subject();
+    complex->NoCidHtmlBody()->FFileName = TRcMailComplex::GetTempFileName((subject.empty() ? "empty_subject" : subject) + ".html");
+    complex->NoCidHtmlBody()->WriteHtmlContent(page);
+    return complex;
+}

@@ -1,0 +1,234 @@
+#include "Business/AccountMail/MailComplex.h"
+#include "Business/AccountMail/MailRaw.h"
+#include "Business/AccountMail/SqliteDbMail.h"
+#include "Business/Data/DataFolder.h"
+#include "Business/Data/Schema.h"
+#include "Business/Data/SqliteQuery.h"
+#include "Business/Data/TempFileManager.h"
+#include "Business/Mime/ComposeHeaders.h"
+#include "Runtime/AutoReleasePool.h"
+#include "Runtime/RcRef.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class MailComplexTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/qm-complex-XXXXXX";
+        FData = mkdtemp(pattern);
+        SetCurrentDataPath(FData);
+        TTempFileManager::BuildInstance();
+        FDb = CreateAccountDatabase(FData / "acc" / "Account.db");
+        FMails = FData / "acc" / "Mails";
+    }
+    void TearDown() override
+    {
+        FDb.reset();
+        TTempFileManager::ReleaseInstance();
+        fs::remove_all(FData);
+    }
+    static std::string Read(const fs::path& aPath)
+    {
+        std::ifstream in(aPath, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    fs::path Write(const std::string& aName, const std::string& aContent)
+    {
+        const fs::path path = FData / aName;
+        std::ofstream(path, std::ios::binary) << aContent;
+        return path;
+    }
+    std::set<std::string> StoredFiles() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(FMails))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
+    // A received mail, as the parser leaves it in the run folder, split
+    // into its parts.
+    TRcMailComplex* ReceivedComplex()
+    {
+        auto raw = MakeRc<TRcMailRaw>();
+        TIdMessageBuilderHtmlEx& builder = raw->Builder();
+        builder.Html = "<p>报价</p><img src=\"cid:pic1@x\"><img src='CID:pic2@x'>";
+        builder.HtmlCharSet = "utf-8";
+        builder.HtmlContentTransfer = "base64";
+        for (const char* id : {"<pic1@x>", "<pic2@x>"}) {
+            TIdMessageBuilderAttachment picture;
+            picture.FileName = Write(std::string(id).substr(1, 4) + ".png", std::string("PNG ") + id);
+            picture.ContentID = id;
+            builder.HtmlFiles.push_back(picture);
+        }
+        TIdMessageBuilderAttachment report;
+        report.FileName = Write("report.pdf", std::string(200000, 'r'));
+        report.Name = "年度报告.pdf";
+        builder.Attachments.push_back(report);
+        TIdMessageBuilderAttachment photo;
+        photo.FileName = Write("photo.JPG", std::string(150000, 'j'));
+        photo.Name = "photo.JPG";
+        photo.SetNeedTranslate(false);
+        builder.Attachments.push_back(photo);
+        raw->BuilderToMessage();
+        SetEncodedHeader(GMIME_OBJECT(raw->Message()), "Subject", "  询价单  ");
+        raw->MessageToRawStream();
+        const fs::path eml = Write("in.eml", raw->RawBytes());
+
+        TRcMailComplex* complex = TRcMailComplex::CreateAndAutoRelease();
+        complex->Raw()->FFileName = eml;
+        complex->BuildOther();
+        return complex;
+    }
+
+    TRetainCountObjectAutoReleasePool FPool;
+    fs::path FData;
+    fs::path FMails;
+    std::unique_ptr<TSQLiteDatabase> FDb;
+};
+
+TEST(MailComplexStorageTest, WhichPartsAreZipped)
+{
+    struct TCase {
+        const char* Name;
+        int64_t Size;
+        bool Zipped;
+    } const cases[] = {
+        {"report.pdf", 200000, true}, {"photo.JPG", 200000, true},   // extensions compare case and all
+        {"photo.jpg", 200000, false}, {"a.zip", 1 << 20, false},      {"a.7z", 1 << 20, false},
+        {"notes.txt", 102399, false}, {"notes.txt", 102400, true},    {"noext", 102400, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TSqliteDbMail::IsArchived(c.Name, c.Size), c.Zipped) << c.Name << " " << c.Size;
+}
+
+TEST_F(MailComplexTest, SplittingAReceivedMailAndStoringItRoundTrips)
+{
+    TRcMailComplex* complex = ReceivedComplex();
+    EXPECT_EQ(complex->Subject(), "询价单");
+    ASSERT_EQ(complex->HtmlFileList()->Count(), 2);
+    ASSERT_EQ(complex->AttachmentFileList()->Count(), 2);
+    // The display page points at the working files, not at "cid:".
+    const std::string page = complex->NoCidHtmlBody()->ReadHtmlContent();
+    EXPECT_EQ(page.find("cid:"), std::string::npos) << page;
+    EXPECT_NE(page.find("\"" + complex->HtmlFileList()->GetItem(1)->FFileName.string() + "\""), std::string::npos);
+
+    EXPECT_FALSE(TSqliteDbMail::SaveMailComplex(*FDb, FMails, "mail-1", *complex));
+    // Header, body and pictures copied; the PDF zipped; the .JPG too, as
+    // only the lower-case extension counts as already compressed.
+    int plain = 0, zipped = 0;
+    for (const auto& name : StoredFiles())
+        (fs::path(name).extension() == ".mcfz" ? zipped : plain)++;
+    EXPECT_EQ(plain, 4);
+    EXPECT_EQ(zipped, 2);
+
+    TRcMailComplex* loaded = TSqliteDbMail::LoadMailComplex(*FDb, FMails, "mail-1");
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->Subject(), "询价单");
+    EXPECT_FALSE(loaded->Raw()->FValid);   // the raw message is rebuilt, never stored
+    EXPECT_EQ(loaded->Raw()->Size(), -1);
+    EXPECT_EQ(loaded->HtmlBody()->ReadHtmlContent(), complex->HtmlBody()->ReadHtmlContent());
+    ASSERT_EQ(loaded->HtmlFileList()->Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(loaded->HtmlFileList()->GetItem(i)->FContentId, complex->HtmlFileList()->GetItem(i)->FContentId);
+        EXPECT_EQ(Read(loaded->HtmlFileList()->GetItem(i)->FFileName),
+                  Read(complex->HtmlFileList()->GetItem(i)->FFileName));
+    }
+    ASSERT_EQ(loaded->AttachmentFileList()->Count(), 2);
+    EXPECT_EQ(loaded->AttachmentFileList()->GetItem(0)->FRealFileName, "年度报告.pdf");
+    EXPECT_TRUE(loaded->AttachmentFileList()->GetItem(0)->FNeedTranslate);
+    EXPECT_EQ(Read(loaded->AttachmentFileList()->GetItem(0)->FFileName), std::string(200000, 'r'));
+    EXPECT_EQ(loaded->AttachmentFileList()->GetItem(1)->FRealFileName, "photo.JPG");
+    EXPECT_FALSE(loaded->AttachmentFileList()->GetItem(1)->FNeedTranslate);
+    EXPECT_EQ(loaded->AttachmentFileList()->GetItem(1)->Size(), 150000);
+    EXPECT_EQ(loaded->NoCidHtmlBody()->ReadHtmlContent().find("cid:"), std::string::npos);
+
+    // And back into one message, with the same parts.
+    loaded->BuildRaw();
+    ASSERT_TRUE(loaded->Raw()->FValid);
+    auto again = MakeRc<TRcMailRaw>();
+    again->RawStreamLoadFromFile(loaded->Raw()->FFileName);
+    again->RawStreamToMessageAndBuilder();
+    EXPECT_EQ(again->Builder().HtmlFiles.size(), 2u);
+    ASSERT_EQ(again->Builder().Attachments.size(), 2u);
+    EXPECT_EQ(again->GetBuilderAttachmentName(0), "年度报告.pdf");
+    EXPECT_FALSE(again->GetBuilderAttachmentNeedTranslate(1));
+}
+
+TEST_F(MailComplexTest, SavingAgainReplacesTheStoredFilesAndUnknownIdsLoadNothing)
+{
+    EXPECT_EQ(TSqliteDbMail::LoadMailComplex(*FDb, FMails, "never-saved"), nullptr);
+
+    TRcMailComplex* complex = ReceivedComplex();
+    EXPECT_FALSE(TSqliteDbMail::SaveMailComplex(*FDb, FMails, "mail-1", *complex));
+    const auto first = StoredFiles();
+    complex->AttachmentFileList()->Delete(0);
+    EXPECT_TRUE(TSqliteDbMail::SaveMailComplex(*FDb, FMails, "mail-1", *complex));
+    const auto second = StoredFiles();
+    EXPECT_EQ(second.size(), first.size() - 1);
+    for (const auto& name : second)
+        EXPECT_EQ(first.count(name), 0u) << "old file kept: " << name;
+    EXPECT_EQ(FDb->GetTableValue("select count(0) from [MailComplexFile]"), static_cast<int64_t>(second.size()));
+    EXPECT_EQ(TSqliteDbMail::LoadMailComplex(*FDb, FMails, "mail-1")->AttachmentFileList()->Count(), 1);
+}
+
+TEST_F(MailComplexTest, StoredNamesNeverLeaveTheRunFolder)
+{
+    TRcMailComplex* complex = ReceivedComplex();
+    complex->AttachmentFileList()->GetItem(0)->FRealFileName = "../../evil.pdf";
+    TSqliteDbMail::SaveMailComplex(*FDb, FMails, "mail-1", *complex);
+    FDb->ExecSQL("update [MailComplexFile] set [FileName] = '/etc/passwd' where [Type] = 3");
+    FDb->ExecSQL("insert into [MailComplexFile]([Id], [ComplexId], [Deleted], [Type], [FileName]) "
+                 "values('../../x', 'mail-1', 0, 4, 'x')");
+
+    TRcMailComplex* loaded = TSqliteDbMail::LoadMailComplex(*FDb, FMails, "mail-1");
+    ASSERT_NE(loaded, nullptr);
+    const fs::path runFolder = TTempFileManager::TempFileManager()->TempFolder();
+    EXPECT_EQ(loaded->AttachmentFileList()->Count(), 2);
+    for (TRcMailComplexAttachmentFile* file : *loaded->AttachmentFileList())
+        EXPECT_EQ(file->FFileName.parent_path(), runFolder);
+    EXPECT_EQ(loaded->AttachmentFileList()->GetItem(0)->FFileName.filename().string().find(".."), std::string::npos);
+    for (TRcMailComplexHtmlFile* file : *loaded->HtmlFileList())
+        EXPECT_EQ(file->FFileName.parent_path(), runFolder);
+}
+
+TEST_F(MailComplexTest, CidReferencesBecomeWorkingPaths)
+{
+    auto files = MakeRc<TRcMailComplexHtmlFileList>();
+    auto picture = MakeRc<TRcMailComplexHtmlFile>();
+    picture->FFileName = Write("p.png", "png");
+    picture->FContentId = "<A1>";
+    picture->FRealFileName = "p.png";
+    files->Add(picture.Get());
+    auto missing = MakeRc<TRcMailComplexHtmlFile>();
+    missing->FFileName = FData / "gone.png";
+    missing->FContentId = "<b2>";
+    missing->FRealFileName = "gone.png";
+    files->Add(missing.Get());
+    const std::string quoted = "\"" + (FData / "p.png").string() + "\"";
+
+    struct TCase {
+        std::string Html, Expected;
+    } const cases[] = {
+        {"<img src=\"cid:A1\">", "<img src=" + quoted + ">"},
+        {"<img src='CID:a1'>", "<img src=" + quoted + ">"},
+        {"<img src=cid:a1>", "<img src=" + quoted + ">"},
+        {"<img src=\"cid:A10\">", "<img src=\"cid:A10\">"},   // another id that starts the same
+        {"<img src=\"cid:b2\">", "<img src=\"cid:b2\">"},     // no file to point at
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TRcMailComplex::MakeNoCidHtmlString(c.Html, files.Get()), c.Expected) << c.Html;
+}
+
+} // namespace
