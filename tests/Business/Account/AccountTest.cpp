@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <thread>
 
@@ -292,7 +294,11 @@ TEST_F(AccountTest, SignaturesAreSavedLoadedAndDeleted)
     }
     std::vector<std::string> listed;
     TResourceManager::ResourceManager()->List(accountPath, rtSigin, [&](TRcResId* aId) { listed.push_back(aId->Id()); });
-    EXPECT_EQ(listed, ids);
+    // The list has no stated order; compare as sets.
+    std::sort(listed.begin(), listed.end());
+    std::vector<std::string> sortedIds = ids;
+    std::sort(sortedIds.begin(), sortedIds.end());
+    EXPECT_EQ(listed, sortedIds);
 
     TRcResPath* first = accountPath->Append(TRcResId::CreateAndAutoRelease(rtSigin, ids[0]));
     auto loaded = Manager()->GetAccountSign(first);
