@@ -24,7 +24,15 @@ constexpr TSingletonClass kAccountFolderManager = SingletonClassOf<TAccountFolde
 // The managers join these tables as they are built.
 constexpr TSingletonClass kBuildOrder[] = {kResourceManager, kConfigManager, kTempFileManager, kAccountManager,
                                            kAccountFolderManager};
-constexpr std::span<const TBusinessCall> kInitCalls{};
+// Mail files left by a crash go before any mail job can run.
+constexpr TBusinessCall kInitCallTable[] = {
+    {"TAccountManager.SweepMailFiles",
+     [] {
+         if (TAccountManager* manager = TAccountManager::AccountManager())
+             manager->SweepMailFiles();
+     }},
+};
+constexpr std::span<const TBusinessCall> kInitCalls{kInitCallTable};
 constexpr std::span<const TBusinessCall> kUnInitCalls{};
 constexpr TSingletonClass kReleaseOrder[] = {kResourceManager, kConfigManager, kTempFileManager,
                                              kAccountFolderManager, kAccountManager};

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <unistd.h>
 #include <zip.h>
 
@@ -217,6 +218,38 @@ void TSqliteDbMail::DeleteMailComplex(TSQLiteDatabase& aDb, const fs::path& aMai
         }
         aDb.ExecSQL("delete from [MailComplexFile] where ([Deleted] <> 0)");
     });
+}
+
+int TSqliteDbMail::SweepMailFiles(TSQLiteDatabase& aDb, const fs::path& aMailsPath)
+{
+    std::error_code ec;
+    if (!fs::is_directory(aMailsPath, ec))
+        return 0;
+    DeleteMailComplex(aDb, aMailsPath);
+    // Read every name first: a query that fails throws before any file goes.
+    std::set<std::string> named;
+    for (TSQLiteUniTable rows(aDb, "select [Id] from [MailComplexFile]"); !rows.Eof(); rows.Next()) {
+        const std::string id = rows.FieldAsString(0);
+        named.insert(id + ".mcf");
+        named.insert(id + ".mcfz");
+    }
+    int removed = 0;
+    fs::directory_iterator it(aMailsPath, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const fs::path file = it->path();
+        std::error_code statusError;
+        const auto status = fs::symlink_status(file, statusError);
+        if (statusError || fs::is_directory(status) || named.count(file.filename().string()))
+            continue;
+        std::error_code removeError;
+        if (fs::remove(file, removeError))
+            ++removed;
+        else
+            TLog::O(lolWorn, "不能删除邮件文件 %s：%s", {file.string(), removeError.message()});
+    }
+    if (ec)
+        TLog::O(lolWorn, "不能读取邮件文件夹 %s：%s", {aMailsPath.string(), ec.message()});
+    return removed;
 }
 
 TRcMailComplex* TSqliteDbMail::LoadMailComplex(TSQLiteDatabase& aDb, const fs::path& aMailsPath, const std::string& aId)

@@ -50,6 +50,12 @@ public:
     // Removes every file of rows marked deleted, then the rows; a file
     // that cannot be removed rolls the sweep back for the next time.
     static void DeleteMailComplex(TSQLiteDatabase& aDb, const std::filesystem::path& aMailsPath);
+    // Removes the files of rows marked deleted, then every other file in
+    // aMailsPath that no row names (left by a crash between writing the
+    // files and committing their rows). Only safe while nothing else
+    // saves into that folder, as at start-up. Returns the number of files
+    // removed; a folder that cannot be read is left alone.
+    static int SweepMailFiles(TSQLiteDatabase& aDb, const std::filesystem::path& aMailsPath);
     // Whether a part is stored zipped: 100 KiB or more and an extension
     // that is not already compressed (compared exactly, case counts).
     static bool IsArchived(const std::filesystem::path& aFileName, int64_t aSize);

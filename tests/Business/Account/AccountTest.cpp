@@ -1,4 +1,5 @@
 #include "Business/Account/AccountFolder.h"
+#include "Business/Account/AccountForSqlite.h"
 #include "Business/Account/AccountManager.h"
 #include "Business/AccountMail/MailRaw.h"
 #include "Business/Data/ConfigManager.h"
@@ -16,6 +17,7 @@
 #include <algorithm>
 
 #include <cmath>
+#include <fstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -318,6 +320,25 @@ TEST_F(AccountTest, SignaturesAreSavedLoadedAndDeleted)
     TRcResPath* second = accountPath->Append(TRcResId::CreateAndAutoRelease(rtSigin, ids[1]));
     Manager()->DeleteAccountSign(second);
     EXPECT_EQ(Manager()->GetAccountSignIds(accountPath)->Count(), 0);
+}
+
+TEST_F(AccountTest, StartUpSweepsEveryAccountsOrphanMailFiles)
+{
+    std::vector<fs::path> orphans;
+    for (const char* email : {"one@example.com", "two@example.com"}) {
+        auto account = SavedAccount(email);
+        const fs::path mails = TRcAccountForSqlite::PathByResId(account->ResId()) / "Mails";
+        fs::create_directories(mails);
+        orphans.push_back(mails / "0123456789ABCDEF0123456789ABCDEF.mcf");
+        std::ofstream(orphans.back()) << "left by a crash";
+    }
+    // An account without a Mails folder does not stop the others.
+    SavedAccount("three@example.com");
+    Manager()->SweepMailFiles();
+    for (const auto& orphan : orphans) {
+        EXPECT_FALSE(fs::exists(orphan)) << orphan;
+        EXPECT_TRUE(fs::is_directory(orphan.parent_path()));
+    }
 }
 
 TEST_F(AccountTest, FacePicturesAreOnePlainName)

@@ -183,6 +183,33 @@ TEST_F(MailComplexTest, SavingAgainReplacesTheStoredFilesAndUnknownIdsLoadNothin
     EXPECT_EQ(TSqliteDbMail::LoadMailComplex(*FDb, FMails, "mail-1")->AttachmentFileList()->Count(), 1);
 }
 
+TEST_F(MailComplexTest, TheSweepRemovesFilesNoRowNamesAndNothingWhenRowsCannotBeRead)
+{
+    TRcMailComplex* complex = ReceivedComplex();
+    TSqliteDbMail::SaveMailComplex(*FDb, FMails, "mail-1", *complex);
+    TSqliteDbMail::SaveMailComplex(*FDb, FMails, "mail-2", *complex);
+    const auto live = StoredFiles();
+    // mail-2's rows marked deleted but not yet swept; files a crash left.
+    FDb->ExecSQL("update [MailComplexFile] set [Deleted] = 1 where [ComplexId] = 'mail-2'");
+    FDb->ExecSQL("update [MailComplex] set [Deleted] = 1 where [Id] = 'mail-2'");
+    std::ofstream(FMails / "0123456789ABCDEF0123456789ABCDEF.mcfz") << "orphan";
+    std::ofstream(FMails / "report.mcfz.ab12CD") << "half-written archive";
+    fs::create_directory(FMails / "kept-folder");
+
+    EXPECT_EQ(TSqliteDbMail::SweepMailFiles(*FDb, FMails), 2);
+    const auto after = StoredFiles();
+    EXPECT_EQ(after.size(), live.size() / 2 + 1);   // mail-1's files and the folder
+    EXPECT_EQ(after.count("kept-folder"), 1u);
+    ASSERT_NE(TSqliteDbMail::LoadMailComplex(*FDb, FMails, "mail-1"), nullptr);
+    EXPECT_EQ(TSqliteDbMail::LoadMailComplex(*FDb, FMails, "mail-1")->AttachmentFileList()->Count(), 2);
+
+    // Rows that cannot be read must never look like "no rows at all".
+    std::ofstream(FMails / "orphan.mcf") << "x";
+    FDb->ExecSQL("drop table [MailComplexFile]");
+    EXPECT_ANY_THROW(TSqliteDbMail::SweepMailFiles(*FDb, FMails));
+    EXPECT_EQ(StoredFiles().size(), after.size() + 1);
+}
+
 TEST_F(MailComplexTest, StoredNamesNeverLeaveTheRunFolder)
 {
     TRcMailComplex* complex = ReceivedComplex();
