@@ -3,6 +3,7 @@
 #include "MailRaw.h"
 #include "Business/Data/ConfigManager.h"
 #include "Business/Data/TempFileManager.h"
+#include "Business/Data/WholeFile.h"
 #include "Business/Mime/ComposeHeaders.h"
 #include "Business/Mime/GMimeLibrary.h"
 #include "Business/Mime/MessageIo.h"
@@ -13,23 +14,6 @@
 #include <sstream>
 
 namespace {
-
-std::string ReadWhole(const std::filesystem::path& aPath)
-{
-    std::ifstream in(aPath, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteWhole(const std::filesystem::path& aPath, std::string_view aBytes)
-{
-    std::ofstream out(aPath, std::ios::binary | std::ios::trunc);
-    out.write(aBytes.data(), static_cast<std::streamsize>(aBytes.size()));
-    out.flush();
-    if (!out)
-        throw Exception("不能写入文件 " + aPath.string());
-}
 
 std::string Lower(std::string aText)
 {
@@ -91,7 +75,7 @@ std::string TRcMailComplexHtmlBodyFile::ReadHtmlContent() const
     std::error_code ec;
     if (FFileName.empty() || !std::filesystem::is_regular_file(FFileName, ec))
         return {};
-    std::string text = ReadWhole(FFileName);
+    std::string text = ReadWholeFile(FFileName);
     if (text.rfind("\xEF\xBB\xBF", 0) == 0)
         text.erase(0, 3);
     return text;
@@ -99,7 +83,7 @@ std::string TRcMailComplexHtmlBodyFile::ReadHtmlContent() const
 
 void TRcMailComplexHtmlBodyFile::WriteHtmlContent(const std::string& aContent) const
 {
-    WriteWhole(FFileName, "\xEF\xBB\xBF" + aContent);
+    WriteWholeFile(FFileName, "\xEF\xBB\xBF" + aContent);
 }
 
 TRcMailComplex::TRcMailComplex()
@@ -146,7 +130,7 @@ void TRcMailComplex::MessageHeaderSaveToFile()
     if (FMsgHeader->FFileName.empty())
         FMsgHeader->FFileName = GetTempFileName(BaseName(".msgh"));
     TGString headers(g_mime_object_get_headers(GMIME_OBJECT(FMessageHeader.get()), nullptr));
-    WriteWhole(FMsgHeader->FFileName, std::string(headers ? headers.get() : "") + "\n");
+    WriteWholeFile(FMsgHeader->FFileName, std::string(headers ? headers.get() : "") + "\n");
 }
 
 void TRcMailComplex::MessageHeaderLoadFromFile()
@@ -156,7 +140,7 @@ void TRcMailComplex::MessageHeaderLoadFromFile()
         FMessageHeader.reset(g_mime_message_new(TRUE));
         return;
     }
-    auto parsed = ParseMessage(ReadWhole(FMsgHeader->FFileName));
+    auto parsed = ParseMessage(ReadWholeFile(FMsgHeader->FFileName));
     FMessageHeader = parsed ? std::move(parsed) : TGObject<GMimeMessage>(g_mime_message_new(TRUE));
 }
 
@@ -208,7 +192,7 @@ void TRcMailComplex::BuildRaw()
     FRaw->FValid = false;
     MessageHeaderSaveToFile();
     auto raw = MakeRc<TRcMailRaw>();
-    raw->SetMessage(TGObject<GMimeMessage>(ParseMessage(ReadWhole(FMsgHeader->FFileName))));
+    raw->SetMessage(TGObject<GMimeMessage>(ParseMessage(ReadWholeFile(FMsgHeader->FFileName))));
     if (!raw->Message())
         raw->SetMessage(TGObject<GMimeMessage>(g_mime_message_new(TRUE)));
     TIdMessageBuilderHtmlEx& builder = raw->Builder();
@@ -221,7 +205,7 @@ void TRcMailComplex::BuildRaw()
         builder.Html = "<b>this a mail report！<b>";
         const auto from = ParseAddressList(HeaderText(GMIME_OBJECT(raw->Message()), "From"));
         const auto report = GetTempFileName("msgReport.txt");
-        WriteWhole(report, ReadReceiptReport(from.empty() ? std::string() : from.front().Address, FReportMessageId));
+        WriteWholeFile(report, ReadReceiptReport(from.empty() ? std::string() : from.front().Address, FReportMessageId));
         TIdMessageBuilderAttachment item;
         item.FileName = report;
         item.ContentType = "message/disposition-notification";
@@ -270,7 +254,7 @@ void TRcMailComplex::BuildEmptyWithEmptyRaw()
 {
     BuildEmptyWithRawNoVaild();
     FRaw->FFileName = GetTempFileName("empty_subject.eml");
-    WriteWhole(FRaw->FFileName, "");
+    WriteWholeFile(FRaw->FFileName, "");
     FRaw->FValid = true;
 }
 
@@ -290,10 +274,18 @@ std::string TRcMailComplex::MakeNoCidHtmlString(const std::string& aHtml, const 
         if (id.empty() || file->FRealFileName.find_first_not_of(" \t") == std::string::npos ||
             !std::filesystem::is_regular_file(file->FFileName, ec))
             continue;
-        const std::string path = "\"" + file->FFileName.string() + "\"";
-        html = ReplaceAllNoCase(html, "\"cid:" + id + "\"", path, false);
-        html = ReplaceAllNoCase(html, "'cid:" + id + "'", path, false);
-        html = ReplaceAllNoCase(html, "cid:" + id, path, true);
+        // Appended piece by piece: GCC 12 reports a false -Wrestrict for
+        // "\"" + text + "\"" at -O2.
+        const std::string reference = "cid:" + id;
+        std::string path(1, '"');
+        path.append(file->FFileName.string()).push_back('"');
+        std::string doubleQuoted(1, '"');
+        doubleQuoted.append(reference).push_back('"');
+        std::string singleQuoted(1, '\'');
+        singleQuoted.append(reference).push_back('\'');
+        html = ReplaceAllNoCase(html, doubleQuoted, path, false);
+        html = ReplaceAllNoCase(html, singleQuoted, path, false);
+        html = ReplaceAllNoCase(html, reference, path, true);
     }
     return html;
 }
@@ -323,6 +315,6 @@ TRcMailComplex::BuildCustomHtmlBody(const std::function<std::string(const std::f
     const std::string html = aProc ? aProc(FNoCidHtmlBody->FFileName) : FNoCidHtmlBody->ReadHtmlContent();
     const std::string subject = Subject();
     const auto file = GetTempFileName(subject.empty() ? "custom_index.html" : subject + "_custom_index.html");
-    WriteWhole(file, html);
+    WriteWholeFile(file, html);
     return file;
 }

@@ -2,6 +2,7 @@
 
 #include "Business/Data/SqliteDatabase.h"
 #include "Business/Data/TempFileManager.h"
+#include "Business/Data/WholeFile.h"
 #include "Business/Html/PictureReferences.h"
 #include "Business/Mime/GMimeLibrary.h"
 #include "Business/Mime/MessageIo.h"
@@ -23,23 +24,6 @@ TTempFileManager& TempFiles()
     if (!manager)
         throw Exception("临时文件管理器没有创建");
     return *manager;
-}
-
-std::string ReadWhole(const std::filesystem::path& aPath)
-{
-    std::ifstream in(aPath, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteWhole(const std::filesystem::path& aPath, std::string_view aBytes)
-{
-    std::ofstream out(aPath, std::ios::binary | std::ios::trunc);
-    out.write(aBytes.data(), static_cast<std::streamsize>(aBytes.size()));
-    out.flush();
-    if (!out)
-        throw Exception("不能写入文件 " + aPath.string());
 }
 
 // Characters that may follow a Content-ID inside a reference: none that
@@ -158,7 +142,7 @@ void TRcMailRaw::RawStreamLoadFromString(std::string_view aBytes)
         return;
     }
     const auto file = TempFiles().MakeTempFileName("raw.eml", true);
-    WriteWhole(file, aBytes);
+    WriteWholeFile(file, aBytes);
     FRawFile = file;
 }
 
@@ -167,7 +151,7 @@ void TRcMailRaw::RawStreamSaveToFile(const std::filesystem::path& aFileName) con
     if (!FRawFile.empty())
         std::filesystem::copy_file(FRawFile, aFileName, std::filesystem::copy_options::overwrite_existing);
     else
-        WriteWhole(aFileName, FRawMemory);
+        WriteWholeFile(aFileName, FRawMemory);
 }
 
 std::size_t TRcMailRaw::RawSize() const
@@ -178,7 +162,7 @@ std::size_t TRcMailRaw::RawSize() const
 
 std::string TRcMailRaw::RawBytes() const
 {
-    return FRawFile.empty() ? FRawMemory : ReadWhole(FRawFile);
+    return FRawFile.empty() ? FRawMemory : ReadWholeFile(FRawFile);
 }
 
 void TRcMailRaw::RawStreamToMessage()
@@ -250,7 +234,25 @@ void TRcMailRaw::MessageToRawStream()
 {
     if (!FMsg)
         FMsg.reset(g_mime_message_new(TRUE));
-    RawStreamLoadFromString(SerialiseMessage(FMsg.get()));
+    // Written to a file first: the message may carry attachments of any
+    // size. A small one is then kept in memory like any other.
+    const auto file = TempFiles().MakeTempFileName("raw.eml", true);
+    try {
+        WriteMessageToFile(FMsg.get(), file);
+        if (std::filesystem::file_size(file) <= kInMemoryLimit) {
+            std::string bytes = ReadWholeFile(file);
+            std::filesystem::remove(file);
+            ClearRawStream();
+            FRawMemory = std::move(bytes);
+            return;
+        }
+    } catch (...) {
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
+        throw;
+    }
+    ClearRawStream();
+    FRawFile = file;
 }
 
 std::string TRcMailRaw::BuilderToIndexHtmlStringWithCid() const
@@ -286,7 +288,7 @@ std::filesystem::path TRcMailRaw::BuilderToIndexHtmlFileName()
 {
     const std::string subject = Subject();
     FIndexHtmlFileName = TempFiles().MakeTempFileName(subject.empty() ? "index.html" : subject + "_index.html", false);
-    WriteWhole(FIndexHtmlFileName, "\xEF\xBB\xBF" + BuilderToIndexHtmlString());
+    WriteWholeFile(FIndexHtmlFileName, "\xEF\xBB\xBF" + BuilderToIndexHtmlString());
     return FIndexHtmlFileName;
 }
 
@@ -298,7 +300,7 @@ std::filesystem::path TRcMailRaw::CustomBuilderIndexHtml(const std::function<voi
     const std::string subject = Subject();
     const auto file =
         TempFiles().MakeTempFileName(subject.empty() ? "custom_index.html" : subject + "_custom_index.html", false);
-    WriteWhole(file, "\xEF\xBB\xBF" + page);
+    WriteWholeFile(file, "\xEF\xBB\xBF" + page);
     return file;
 }
 
@@ -326,7 +328,7 @@ void TRcMailRaw::BuilderAttachmentSaveToFile(std::size_t aIndex, const std::file
 {
     const auto& item = FBuilder.Attachments.at(aIndex);
     if (item.Data)
-        WriteWhole(aFileName, *item.Data);
+        WriteWholeFile(aFileName, *item.Data);
     else
         std::filesystem::copy_file(item.FileName, aFileName, std::filesystem::copy_options::overwrite_existing);
 }
@@ -402,7 +404,7 @@ void TRcMailRaw::IndexHtmlFileNameToBuilder(const std::filesystem::path& aLocalP
         FBuilder.Html.clear();
         return;
     }
-    std::string page = ReadWhole(FIndexHtmlFileName);
+    std::string page = ReadWholeFile(FIndexHtmlFileName);
     if (page.rfind("\xEF\xBB\xBF", 0) == 0)
         page.erase(0, 3);
 

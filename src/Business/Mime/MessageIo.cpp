@@ -52,7 +52,9 @@ std::string HeaderText(GMimeObject* aObject, const char* aName)
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-void WriteDecodedContentToFile(GMimeObject* aPart, const std::filesystem::path& aFile)
+namespace {
+
+TGObject<GMimeStream> CreateFileStream(const std::filesystem::path& aFile)
 {
     GError* error = nullptr;
     TGObject<GMimeStream> file(
@@ -62,6 +64,23 @@ void WriteDecodedContentToFile(GMimeObject* aPart, const std::filesystem::path& 
         g_clear_error(&error);
         throw Exception("不能写入文件 " + aFile.string() + ": " + message);
     }
+    return file;
+}
+
+} // namespace
+
+void WriteMessageToFile(GMimeMessage* aMessage, const std::filesystem::path& aFile)
+{
+    EnsureGMimeInitialised();
+    TGObject<GMimeStream> file = CreateFileStream(aFile);
+    if (g_mime_object_write_to_stream(GMIME_OBJECT(aMessage), nullptr, file.get()) < 0 ||
+        g_mime_stream_flush(file.get()) != 0)
+        throw Exception("不能写入文件 " + aFile.string());
+}
+
+void WriteDecodedContentToFile(GMimeObject* aPart, const std::filesystem::path& aFile)
+{
+    TGObject<GMimeStream> file = CreateFileStream(aFile);
     ssize_t written = 0;
     if (GMIME_IS_PART(aPart)) {
         if (GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(aPart)))

@@ -11,6 +11,9 @@
 TGObject<GMimeMessage> ParseMessage(std::string_view aBytes);
 // The message as it would be written to a file.
 std::string SerialiseMessage(GMimeMessage* aMessage);
+// The message written straight into a new file (0600), so a large
+// attachment is never held whole in memory.
+void WriteMessageToFile(GMimeMessage* aMessage, const std::filesystem::path& aFile);
 // A header's text decoded by our own rules from its raw bytes (GMime's
 // decoded value has already guessed a charset for raw 8-bit bytes); ""
 // when absent.
