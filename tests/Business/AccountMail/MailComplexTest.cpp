@@ -6,6 +6,7 @@
 #include "Business/Data/SqliteQuery.h"
 #include "Business/Data/TempFileManager.h"
 #include "Business/Mime/ComposeHeaders.h"
+#include "Business/Mime/MessageIo.h"
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/RcRef.h"
 
@@ -228,6 +229,49 @@ TEST_F(MailComplexTest, StoredNamesNeverLeaveTheRunFolder)
     EXPECT_EQ(loaded->AttachmentFileList()->GetItem(0)->FFileName.filename().string().find(".."), std::string::npos);
     for (TRcMailComplexHtmlFile* file : *loaded->HtmlFileList())
         EXPECT_EQ(file->FFileName.parent_path(), runFolder);
+}
+
+TEST_F(MailComplexTest, AnEditedPageBecomesTheBodyAgainWithItsOwnPicturesOnly)
+{
+    TRcMailComplex* complex = ReceivedComplex();
+    // The user's edit: a line of text, and a quoted mail's local reference.
+    std::string page = complex->NoCidHtmlBody()->ReadHtmlContent();
+    page += "<p>谢谢</p><img src=\"file:///etc/hostname\">";
+    complex->NoCidHtmlBody()->WriteHtmlContent(page);
+
+    complex->MakeCidHtmlBodyByNoCidHtmlBody(FData / "templates");
+    ASSERT_EQ(complex->HtmlFileList()->Count(), 2);
+    const std::string body = complex->HtmlBody()->ReadHtmlContent();
+    for (TRcMailComplexHtmlFile* file : *complex->HtmlFileList()) {
+        const std::string id = file->FContentId.substr(1, file->FContentId.size() - 2);
+        EXPECT_EQ(id.rfind("qmc_", 0), 0u) << id;
+        EXPECT_NE(body.find("cid:" + id), std::string::npos) << body;
+    }
+    EXPECT_NE(body.find("谢谢"), std::string::npos);
+    EXPECT_NE(body.find("file:///etc/hostname"), std::string::npos);   // left as it was, never attached
+}
+
+TEST_F(MailComplexTest, AReadReceiptIsBuiltFromTheHeaderAlone)
+{
+    TRcMailComplex* complex = TRcMailComplex::CreateAndAutoRelease();
+    complex->BuildEmptyWithRawNoVaild();
+    auto header = ParseMessage("From: sales@example.com\r\nTo: buyer@example.com\r\nSubject: read\r\n\r\n");
+    complex->SetMessageHeader(header.get());
+    complex->FReportMessageId = "<order-7@example.com>";
+    complex->BuildRaw();
+    ASSERT_TRUE(complex->Raw()->FValid);
+    const std::string raw = Read(complex->Raw()->FFileName);
+    EXPECT_NE(raw.find("multipart/report"), std::string::npos);
+    auto message = ParseMessage(raw);
+    ASSERT_TRUE(message);
+    GMimeObject* body = g_mime_message_get_mime_part(message.get());
+    ASSERT_TRUE(GMIME_IS_MULTIPART(body));
+    GMimeObject* report = g_mime_multipart_get_part(GMIME_MULTIPART(body), 1);
+    TGString type(g_mime_content_type_get_mime_type(g_mime_object_get_content_type(report)));
+    EXPECT_STREQ(type.get(), "message/disposition-notification");
+    const std::string text = DecodedContentOf(report);
+    EXPECT_NE(text.find("Original-Message-ID:<order-7@example.com>"), std::string::npos) << text;
+    EXPECT_NE(text.find("Final-Recipient:rfc822;sales@example.com"), std::string::npos) << text;
 }
 
 TEST_F(MailComplexTest, CidReferencesBecomeWorkingPaths)
