@@ -9,6 +9,7 @@
 #include "Business/Mime/MessageIo.h"
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/RcRef.h"
+#include "Support/RunFolderTest.h"
 
 #include <gtest/gtest.h>
 
@@ -21,35 +22,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class MailComplexTest : public ::testing::Test {
+class MailComplexTest : public RunFolderTest {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/qm-complex-XXXXXX";
-        FData = mkdtemp(pattern);
-        SetCurrentDataPath(FData);
-        TTempFileManager::BuildInstance();
+        RunFolderTest::SetUp();
         FDb = CreateAccountDatabase(FData / "acc" / "Account.db");
         FMails = FData / "acc" / "Mails";
     }
     void TearDown() override
     {
         FDb.reset();
-        TTempFileManager::ReleaseInstance();
-        fs::remove_all(FData);
-    }
-    static std::string Read(const fs::path& aPath)
-    {
-        std::ifstream in(aPath, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    fs::path Write(const std::string& aName, const std::string& aContent)
-    {
-        const fs::path path = FData / aName;
-        std::ofstream(path, std::ios::binary) << aContent;
-        return path;
+        RunFolderTest::TearDown();
     }
     std::set<std::string> StoredFiles() const
     {
@@ -93,8 +77,6 @@ protected:
         return complex;
     }
 
-    TRetainCountObjectAutoReleasePool FPool;
-    fs::path FData;
     fs::path FMails;
     std::unique_ptr<TSQLiteDatabase> FDb;
 };

@@ -5,6 +5,7 @@
 #include "Business/Mime/MessageIo.h"
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/RcRef.h"
+#include "Support/RunFolderTest.h"
 
 #include <gtest/gtest.h>
 
@@ -16,32 +17,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class MailRawTest : public ::testing::Test {
+class MailRawTest : public RunFolderTest {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/qm-raw-XXXXXX";
-        FData = mkdtemp(pattern);
-        SetCurrentDataPath(FData);
-        TTempFileManager::BuildInstance();
-        std::ofstream(FData / "pic.png", std::ios::binary) << "\x89PNG-picture";
-        std::ofstream(FData / "offer.pdf", std::ios::binary) << "%PDF offer";
+        RunFolderTest::SetUp();
+        Write("pic.png", "\x89PNG-picture");
+        Write("offer.pdf", "%PDF offer");
     }
-    void TearDown() override
-    {
-        TTempFileManager::ReleaseInstance();
-        fs::remove_all(FData);
-    }
-    static std::string Read(const fs::path& aPath)
-    {
-        std::ifstream in(aPath, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    TRetainCountObjectAutoReleasePool FPool;
-    fs::path FData;
 };
 
 TEST(PlainTextPageTest, LinesBecomeDivs)
