@@ -1,13 +1,43 @@
-// Any bytes taken apart as a message, and any header text decoded: none
-// may crash, hang or leak. Built with libFuzzer by ./build.sh fuzz; in the
+// Any bytes taken apart as a message, any header text decoded and any
+// page scanned for pictures: none may crash, hang or leak, and a page's
+// picture references must lie inside it, in order, and splice back
+// exactly. Built with libFuzzer by ./build.sh fuzz; in the
 // test suite the same entry point replays the corpus.
 #include "Business/Mime/HeaderCoding.h"
 #include "Business/Mime/MessageBuilder.h"
 #include "Business/Mime/MessageIo.h"
+#include "Business/Html/PictureReferences.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string_view>
+#include <vector>
+
+namespace {
+
+void CheckPictureReferences(std::string_view aPage)
+{
+    const auto references = FindPictureReferences(aPage);
+    std::size_t end = 0, written = 0;
+    std::vector<std::pair<std::size_t, std::string>> replacements;
+    for (std::size_t i = 0; i < references.size(); ++i) {
+        const auto& reference = references[i];
+        if (reference.Offset < end || reference.Offset + reference.Length > aPage.size())
+            std::abort();
+        end = reference.Offset + reference.Length;
+        written += reference.Length;
+        replacements.emplace_back(i, "x");
+    }
+    if (ReplacePictureReferences(aPage, references, {}) != aPage)
+        std::abort();
+    // Each value becomes "x" in double quotes; nothing else moves.
+    if (ReplacePictureReferences(aPage, references, replacements).size() !=
+        aPage.size() - written + 3 * references.size())
+        std::abort();
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize)
 {
@@ -18,5 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize)
     if (message)
         HeaderText(GMIME_OBJECT(message.get()), "Subject");
     DecodeHeaderText(bytes.substr(0, 4096));
+    CheckPictureReferences(bytes);
     return 0;
 }
