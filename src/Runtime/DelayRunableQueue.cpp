@@ -9,6 +9,11 @@ TDelayRunableQueue::TDelayRunableQueue(std::function<void()> aWake) : FWake(std:
 TDelayRunableQueue::~TDelayRunableQueue()
 {
     FWake = nullptr;   // nobody is left to be woken
+    RunDelayRunablesLoggingErrors();
+}
+
+void TDelayRunableQueue::RunDelayRunablesLoggingErrors() noexcept
+{
     try {
         RunDelayRunables();
     } catch (const std::exception& e) {

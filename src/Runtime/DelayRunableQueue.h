@@ -32,6 +32,9 @@ public:
     // in order, a wake-up is asked for, and the exception goes on to the
     // caller; the failing one is not kept.
     void RunDelayRunables();
+    // The same, for callers with nobody to raise to (the event loop, the
+    // destructor): an exception is logged instead.
+    void RunDelayRunablesLoggingErrors() noexcept;
 
     std::size_t PendingCount() const;
 

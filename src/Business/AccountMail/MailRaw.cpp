@@ -6,6 +6,7 @@
 #include "Business/Html/PictureReferences.h"
 #include "Business/Mime/GMimeLibrary.h"
 #include "Business/Mime/MessageIo.h"
+#include "Runtime/Hex.h"
 #include "Runtime/Errors.h"
 #include "Runtime/IniFile.h"
 #include "Runtime/Log.h"
@@ -68,15 +69,13 @@ std::string ReplaceCid(std::string aHtml, const std::string& aId, const std::str
 
 std::string FileUrl(const std::filesystem::path& aPath)
 {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string url = "file://";
     for (unsigned char c : aPath.string()) {
         if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~' || c >= 0x80) {
             url += static_cast<char>(c);
         } else {
             url += '%';
-            url += kHex[c >> 4];
-            url += kHex[c & 0x0F];
+            AppendHexByte(url, c);
         }
     }
     return url;

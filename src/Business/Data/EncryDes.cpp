@@ -1,6 +1,7 @@
 #include "EncryDes.h"
 
 #include "Runtime/Errors.h"
+#include "Runtime/Hex.h"
 #include "Runtime/TextConvert.h"
 
 #include <nettle/des.h>
@@ -17,7 +18,6 @@ std::string EncryDes(const std::string& aText)
     des_ctx ctx;
     des_set_key(&ctx, kKey);
 
-    static const char kHex[] = "0123456789ABCDEF";
     std::string out = "2";
     out.reserve(1 + units.size() * 2);
     for (std::size_t block = 0; block < units.size(); block += DES_BLOCK_SIZE) {
@@ -25,10 +25,8 @@ std::string EncryDes(const std::string& aText)
         for (std::size_t i = 0; i < DES_BLOCK_SIZE; ++i)
             in[i] = static_cast<uint8_t>(units[block + i] & 0xFF);
         des_encrypt(&ctx, DES_BLOCK_SIZE, cipher, in);
-        for (uint8_t b : cipher) {
-            out += kHex[b >> 4];
-            out += kHex[b & 0x0F];
-        }
+        for (uint8_t b : cipher)
+            AppendHexByte(out, b);
     }
     return out;
 }

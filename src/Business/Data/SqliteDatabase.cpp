@@ -1,6 +1,7 @@
 #include "SqliteDatabase.h"
 
 #include "SqliteQuery.h"
+#include "Runtime/Hex.h"
 #include "Runtime/Log.h"
 #include "Runtime/TextFormat.h"
 
@@ -153,13 +154,10 @@ std::string NewGuidId()
     // The shape of a version 4 GUID, as the system's generator makes them.
     bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
     bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
-    static const char kHex[] = "0123456789ABCDEF";
     std::string id;
     id.reserve(32);
-    for (unsigned char b : bytes) {
-        id += kHex[b >> 4];
-        id += kHex[b & 0x0F];
-    }
+    for (unsigned char b : bytes)
+        AppendHexByte(id, b);
     return id;
 }
 

@@ -1,4 +1,5 @@
 #include "PictureReferences.h"
+#include "Runtime/Hex.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,17 +27,6 @@ void Walk(const GumboNode* aNode, std::string_view aHtml, std::vector<TPictureRe
     }
     for (unsigned i = 0; i < element.children.length; ++i)
         Walk(static_cast<const GumboNode*>(element.children.data[i]), aHtml, aOut);
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 } // namespace
@@ -88,8 +78,8 @@ std::string PercentDecode(std::string_view aText)
 {
     std::string out;
     for (std::size_t i = 0; i < aText.size(); ++i) {
-        if (aText[i] == '%' && i + 2 < aText.size() && HexValue(aText[i + 1]) >= 0 && HexValue(aText[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(aText[i + 1]) * 16 + HexValue(aText[i + 2]));
+        if (aText[i] == '%' && i + 2 < aText.size() && HexDigitValue(aText[i + 1]) >= 0 && HexDigitValue(aText[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigitValue(aText[i + 1]) * 16 + HexDigitValue(aText[i + 2]));
             i += 2;
         } else {
             out += aText[i];

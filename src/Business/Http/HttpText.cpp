@@ -1,14 +1,12 @@
 #include "HttpText.h"
+#include "Runtime/Hex.h"
 
 namespace {
-
-constexpr char kHex[] = "0123456789ABCDEF";
 
 void AppendPercent(std::string& aOut, unsigned char aByte)
 {
     aOut += '%';
-    aOut += kHex[aByte >> 4];
-    aOut += kHex[aByte & 0x0F];
+    AppendHexByte(aOut, aByte);
 }
 
 bool Unreserved(unsigned char c)

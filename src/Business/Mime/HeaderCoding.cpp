@@ -1,6 +1,7 @@
 #include "HeaderCoding.h"
 
 #include "Charset.h"
+#include "Runtime/Hex.h"
 #include "Runtime/IniFile.h"
 
 #include <algorithm>
@@ -44,26 +45,15 @@ std::string Unbase64(std::string_view aText)
     return std::string(reinterpret_cast<const char*>(decoded.get()), length);
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 std::string Unquote(std::string_view aText)
 {
     std::string out;
     for (std::size_t i = 0; i < aText.size(); ++i) {
         if (aText[i] == '_') {
             out += ' ';
-        } else if (aText[i] == '=' && i + 2 < aText.size() && HexValue(aText[i + 1]) >= 0 &&
-                   HexValue(aText[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(aText[i + 1]) * 16 + HexValue(aText[i + 2]));
+        } else if (aText[i] == '=' && i + 2 < aText.size() && HexDigitValue(aText[i + 1]) >= 0 &&
+                   HexDigitValue(aText[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigitValue(aText[i + 1]) * 16 + HexDigitValue(aText[i + 2]));
             i += 2;
         } else {
             out += aText[i];

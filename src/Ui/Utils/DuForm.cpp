@@ -4,7 +4,6 @@
 #include "DuSkin.h"
 
 #include "Runtime/Errors.h"
-#include "Runtime/Log.h"
 #include "Runtime/TextFormat.h"
 
 #include <QApplication>
@@ -47,17 +46,7 @@ TUiForm::TUiForm() : d(std::make_unique<TUiFormPrivate>())
     // thread, where the waker lives.
     FDelayRunableList = std::make_unique<TDelayRunableQueue>([this] {
         QMetaObject::invokeMethod(
-            d->Waker.get(),
-            [this] {
-                try {
-                    RunDelayRunables();
-                } catch (const std::exception& e) {
-                    TLog::O(lolError, "延迟运行异常：%s", {e.what()});
-                } catch (...) {
-                    TLog::O(lolError, "延迟运行异常：未知异常");
-                }
-            },
-            Qt::QueuedConnection);
+            d->Waker.get(), [this] { FDelayRunableList->RunDelayRunablesLoggingErrors(); }, Qt::QueuedConnection);
     });
 }
 
