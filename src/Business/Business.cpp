@@ -2,6 +2,7 @@
 
 #include "Account/AccountFolder.h"
 #include "Account/AccountManager.h"
+#include "AccountMail/AccountMailManager.h"
 #include "Data/ConfigManager.h"
 #include "Data/DataFolder.h"
 #include "Data/DataFolderClear.h"
@@ -20,10 +21,11 @@ constexpr TSingletonClass kConfigManager = SingletonClassOf<TConfigManager>("TCo
 constexpr TSingletonClass kTempFileManager = SingletonClassOf<TTempFileManager>("TTempFileManager");
 constexpr TSingletonClass kAccountManager = SingletonClassOf<TAccountManager>("TAccountManager");
 constexpr TSingletonClass kAccountFolderManager = SingletonClassOf<TAccountFolderManager>("TAccountFolderManager");
+constexpr TSingletonClass kAccountMailManager = SingletonClassOf<TAccountMailManager>("TAccountMailManager");
 
 // The managers join these tables as they are built.
-constexpr TSingletonClass kBuildOrder[] = {kResourceManager, kConfigManager, kTempFileManager, kAccountManager,
-                                           kAccountFolderManager};
+constexpr TSingletonClass kBuildOrder[] = {kResourceManager, kConfigManager,        kTempFileManager,
+                                           kAccountManager,  kAccountFolderManager, kAccountMailManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
     {"TAccountManager.SweepMailFiles",
@@ -34,8 +36,8 @@ constexpr TBusinessCall kInitCallTable[] = {
 };
 constexpr std::span<const TBusinessCall> kInitCalls{kInitCallTable};
 constexpr std::span<const TBusinessCall> kUnInitCalls{};
-constexpr TSingletonClass kReleaseOrder[] = {kResourceManager, kConfigManager, kTempFileManager,
-                                             kAccountFolderManager, kAccountManager};
+constexpr TSingletonClass kReleaseOrder[] = {kResourceManager,      kConfigManager,      kTempFileManager,
+                                             kAccountFolderManager, kAccountMailManager, kAccountManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 

@@ -120,11 +120,13 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
     };
     const auto& lifecycle = TBusiness::Lifecycle();
     EXPECT_EQ(names(lifecycle.Build), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
-                                                                "TAccountManager", "TAccountFolderManager"}));
+                                                                "TAccountManager", "TAccountFolderManager",
+                                                                "TAccountMailManager"}));
     EXPECT_EQ(names(lifecycle.InitCalls), std::vector<std::string>{"TAccountManager.SweepMailFiles"});
     EXPECT_EQ(names(lifecycle.UnInitCalls), std::vector<std::string>{});
     EXPECT_EQ(names(lifecycle.Release), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
-                                                                  "TAccountFolderManager", "TAccountManager"}));
+                                                                  "TAccountFolderManager", "TAccountMailManager",
+                                                                  "TAccountManager"}));
 }
 
 } // namespace

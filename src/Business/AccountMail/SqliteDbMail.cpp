@@ -94,3 +94,153 @@ std::optional<TSqliteDbMail::THeaderRow> TSqliteDbMail::LoadHeader(TSQLiteDataba
         return std::nullopt;
     return THeaderRow{row.FieldAsString(0), row.FieldAsDouble(1), row.FieldAsString(2), row.FieldAsString(3)};
 }
+
+namespace {
+
+std::vector<std::string> Ids(TSQLiteUniTable& aTable)
+{
+    std::vector<std::string> ids;
+    for (; !aTable.Eof(); aTable.Next())
+        ids.push_back(aTable.FieldAsString(0));
+    return ids;
+}
+
+} // namespace
+
+std::vector<TSqliteDbMail::TListRow> TSqliteDbMail::ListNotReaded(TSQLiteDatabase& aDb, int aFolderCode)
+{
+    std::vector<TListRow> rows;
+    TSQLiteUniTable table(
+        aDb, "select [id], [From], [To], [Subject] from [Mail] where (not ([SeenFlag] <> 0)) and ([Type] = ?)");
+    table.BindInteger(1, aFolderCode);
+    for (; !table.Eof(); table.Next())
+        rows.push_back({table.FieldAsString(0), table.FieldAsString(1), table.FieldAsString(2), table.FieldAsString(3)});
+    return rows;
+}
+
+std::vector<std::string> TSqliteDbMail::AllIds(TSQLiteDatabase& aDb)
+{
+    TSQLiteUniTable table(aDb, "select [id] from [Mail]");
+    return Ids(table);
+}
+
+std::string TSqliteDbMail::IdOfUid(TSQLiteDatabase& aDb, const std::string& aUid)
+{
+    TSQLiteUniTable table(aDb, "select [id] from [Mail] where [Uid] = ?");
+    table.BindStr(1, aUid);
+    return table.Eof() ? std::string() : table.FieldAsString(0);
+}
+
+bool TSqliteDbMail::Exists(TSQLiteDatabase& aDb, const std::string& aId)
+{
+    return aDb.GetTableValue("select count([id]) from [Mail] where [id] = ?",
+                             [&](TSQLiteUniTable& t) { t.BindStr(1, aId); }) > 0;
+}
+
+std::optional<int> TSqliteDbMail::FolderCodeOfId(TSQLiteDatabase& aDb, const std::string& aId)
+{
+    TSQLiteUniTable table(aDb, "select [Type] from [Mail] where [id] = ?");
+    table.BindStr(1, aId);
+    if (table.Eof())
+        return std::nullopt;
+    return static_cast<int>(table.FieldAsInteger(0));
+}
+
+std::vector<std::string> TSqliteDbMail::IdsInState(TSQLiteDatabase& aDb, int aFolderCode, TMailSendReceiveState aState)
+{
+    TSQLiteUniTable table(
+        aDb, "select [id] from [Mail] where ([Type] = ?) and ([SendReciveState] = ?) order by [Date] desc");
+    table.BindInteger(1, aFolderCode);
+    table.BindInteger(2, aState);
+    return Ids(table);
+}
+
+void TSqliteDbMail::SetFolderCode(TSQLiteDatabase& aDb, const std::string& aId, int aFolderCode)
+{
+    aDb.ExecSQL("update [Mail] set [Type] = ?  where [id] = ?", [&](TSQLiteQueryEx& q) {
+        q.BindInteger(1, aFolderCode);
+        q.BindStr(2, aId);
+    });
+}
+
+void TSqliteDbMail::SetFolderCodeAndState(TSQLiteDatabase& aDb, const std::string& aId, int aFolderCode,
+                                          TMailSendReceiveState aState)
+{
+    aDb.ExecSQL("update [Mail] set [Type] = ? , [SendReciveState] = ? where [id] = ?", [&](TSQLiteQueryEx& q) {
+        q.BindInteger(1, aFolderCode);
+        q.BindInteger(2, aState);
+        q.BindStr(3, aId);
+    });
+}
+
+void TSqliteDbMail::SetState(TSQLiteDatabase& aDb, const std::string& aId, TMailSendReceiveState aState)
+{
+    aDb.ExecSQL("update [Mail] set [SendReciveState] = ? where ([id] = ?)", [&](TSQLiteQueryEx& q) {
+        q.BindInteger(1, aState);
+        q.BindStr(2, aId);
+    });
+}
+
+std::optional<bool> TSqliteDbMail::SeenFlag(TSQLiteDatabase& aDb, const std::string& aId)
+{
+    TSQLiteUniTable table(aDb, "select [SeenFlag] from [Mail] where [id] = ?");
+    table.BindStr(1, aId);
+    if (table.Eof())
+        return std::nullopt;
+    return table.FieldAsBoolean(0);
+}
+
+void TSqliteDbMail::SetSeenFlag(TSQLiteDatabase& aDb, const std::string& aId, bool aSeen)
+{
+    aDb.ExecSQL("update [Mail] set [SeenFlag] = ? where [id] = ?", [&](TSQLiteQueryEx& q) {
+        q.BindBoolean(1, aSeen);
+        q.BindStr(2, aId);
+    });
+}
+
+void TSqliteDbMail::SetReceiptSend(TSQLiteDatabase& aDb, const std::string& aId, bool aSent)
+{
+    aDb.ExecSQL("update [Mail] set [ReceiptSend] = ? where Id= ?", [&](TSQLiteQueryEx& q) {
+        q.BindBoolean(1, aSent);
+        q.BindStr(2, aId);
+    });
+}
+
+void TSqliteDbMail::SetReTranslation(TSQLiteDatabase& aDb, const std::string& aId)
+{
+    aDb.ExecSQL("update [Mail] set [reTranslation] = 1 where [id] = ?", [&](TSQLiteQueryEx& q) { q.BindStr(1, aId); });
+}
+
+void TSqliteDbMail::SetReferences(TSQLiteDatabase& aDb, const std::string& aMessageId)
+{
+    aDb.ExecSQL("update [Mail] set [References] = ? where MessageId= ?", [&](TSQLiteQueryEx& q) {
+        q.BindInteger(1, 1);
+        q.BindStr(2, aMessageId);
+    });
+}
+
+void TSqliteDbMail::SetNorvelUid(TSQLiteDatabase& aDb, const std::string& aId, const std::string& aNorvelUid)
+{
+    aDb.ExecSQL("update [Mail] set NorvelUid = ? where [id] = ? ", [&](TSQLiteQueryEx& q) {
+        q.BindStr(1, aNorvelUid);
+        q.BindStr(2, aId);
+    });
+}
+
+void TSqliteDbMail::MarkComplexDeleted(TSQLiteDatabase& aDb, const std::string& aId)
+{
+    aDb.ExecSQL("update [MailComplexFile] set [Deleted] = 1  where [ComplexId] = ?",
+                [&](TSQLiteQueryEx& q) { q.BindStr(1, aId); });
+    // The complex itself too, so loading it cannot reach for removed files.
+    aDb.ExecSQL("update [MailComplex] set [Deleted] = 1 where [Id] = ?", [&](TSQLiteQueryEx& q) { q.BindStr(1, aId); });
+}
+
+std::vector<TSqliteDbMail::TPartyRow> TSqliteDbMail::ListParties(TSQLiteDatabase& aDb)
+{
+    std::vector<TPartyRow> rows;
+    TSQLiteUniTable table(aDb, "select [id], [From], [To], [Type] from [Mail] order by [Date] desc");
+    for (; !table.Eof(); table.Next())
+        rows.push_back({table.FieldAsString(0), table.FieldAsString(1), table.FieldAsString(2),
+                        static_cast<int>(table.FieldAsInteger(3))});
+    return rows;
+}

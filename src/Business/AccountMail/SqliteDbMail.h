@@ -60,6 +60,40 @@ public:
     // that is not already compressed (compared exactly, case counts).
     static bool IsArchived(const std::filesystem::path& aFileName, int64_t aSize);
 
+    // Single-row lookups and changes, each one statement; the caller
+    // holds the transaction.
+    static std::vector<TListRow> ListNotReaded(TSQLiteDatabase& aDb, int aFolderCode);
+    static std::vector<std::string> AllIds(TSQLiteDatabase& aDb);
+    // The first mail with that POP3 unique id; "" for none.
+    static std::string IdOfUid(TSQLiteDatabase& aDb, const std::string& aUid);
+    static bool Exists(TSQLiteDatabase& aDb, const std::string& aId);
+    // The stored folder code; nothing without a row.
+    static std::optional<int> FolderCodeOfId(TSQLiteDatabase& aDb, const std::string& aId);
+    static std::vector<std::string> IdsInState(TSQLiteDatabase& aDb, int aFolderCode, TMailSendReceiveState aState);
+    static void SetFolderCode(TSQLiteDatabase& aDb, const std::string& aId, int aFolderCode);
+    static void SetFolderCodeAndState(TSQLiteDatabase& aDb, const std::string& aId, int aFolderCode,
+                                      TMailSendReceiveState aState);
+    static void SetState(TSQLiteDatabase& aDb, const std::string& aId, TMailSendReceiveState aState);
+    // Nothing without a row.
+    static std::optional<bool> SeenFlag(TSQLiteDatabase& aDb, const std::string& aId);
+    static void SetSeenFlag(TSQLiteDatabase& aDb, const std::string& aId, bool aSeen);
+    static void SetReceiptSend(TSQLiteDatabase& aDb, const std::string& aId, bool aSent);
+    static void SetReTranslation(TSQLiteDatabase& aDb, const std::string& aId);
+    // Marks every mail with that Message-ID as referred to.
+    static void SetReferences(TSQLiteDatabase& aDb, const std::string& aMessageId);
+    static void SetNorvelUid(TSQLiteDatabase& aDb, const std::string& aId, const std::string& aNorvelUid);
+    // Marks the mail's stored parts deleted; DeleteMailComplex removes them.
+    static void MarkComplexDeleted(TSQLiteDatabase& aDb, const std::string& aId);
+
+    struct TPartyRow {
+        std::string Id;
+        std::string From;
+        std::string To;
+        int FolderCode = 0;
+    };
+    // Every mail of the account, newest first.
+    static std::vector<TPartyRow> ListParties(TSQLiteDatabase& aDb);
+
     struct THeaderRow {
         std::string Uid;
         TDateTime Data = 0;

@@ -1,17 +1,20 @@
 #include "ResourceManager.h"
 
 #include "Business/Account/AccountVisitorFactories.h"
+#include "Business/AccountMail/AccountMailVisitorFactory.h"
 
 namespace {
 
 const TAccountResVisitorFactory kAccountFactory;
 const TAccountMailFolderResVisitorFactory kAccountMailFolderFactory;
 const TSignResVisitorFactory kSignFactory;
+const TAccountMailResVisitorFactory kAccountMailFactory;
 
 // Domains add their factory here as they are built.
 const TResVisitorFactoryEntry kProgramFactories[] = {
     {rtAccount, &kAccountFactory},
     {rtAccountMailFolder, &kAccountMailFolderFactory},
+    {rtAccountMail, &kAccountMailFactory},
     {rtSigin, &kSignFactory},
 };
 

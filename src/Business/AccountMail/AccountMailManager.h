@@ -1,0 +1,187 @@
+// TAccountMailManager: the only way into an account's mails. It lists
+// folders, loads and saves mails and their stored complexes, moves and
+// deletes them, keeps their flags, links translation pairs and secretary
+// replies, remembers the POP3 headers it has seen and the mails received
+// in this run that are still unread, and tells its observers what changed.
+//
+// Paths: a folder is [account, folder], a mail [account, folder, mail].
+// The account is found through the account manager; an operation whose
+// path does not fit, whose account has no open database or whose folder
+// has no stored code answers nil, false, 0 or nothing, without an error,
+// unless it says otherwise.
+//
+// The GUI thread and the scheduler thread call it at once. The manager
+// keeps no lock of its own around database work: every change is one
+// transaction, which holds the connection's lock, and notifications go out
+// after the commit, never while a connection is held.
+#pragma once
+
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "AccountMailObservable.h"
+#include "GetMailsOpertion.h"
+#include "Mail.h"
+#include "SecretaryData.h"
+#include "SqliteDbMail.h"
+#include "Runtime/Singleton.h"
+
+class TRcMailComplex;
+class TRcMailContactList;
+class TSQLiteDatabase;
+
+using TMailSendReceiveStates = std::set<TMailSendReceiveState>;
+
+class TAccountMailManager : public TSingletonOf<TAccountMailManager> {
+public:
+    using TGetMailsOpertion = ::TGetMailsOpertion;
+    using TMailHeaderRow = TSqliteDbMail::THeaderRow;
+
+    // Which side of a translation pair a mail is.
+    static constexpr int kTranslationMail = 2;   // aMail is the source
+    static constexpr int kTranslatedMail = 3;    // aMail is the translation
+
+    TAccountMailManager();
+    ~TAccountMailManager() override;
+
+    static TAccountMailManager* AccountMailManager() { return Instance(); }
+
+    void BeginUpdate() { FObservable->BeginUpdate(); }
+    void EndUpdate() { FObservable->EndUpdate(); }
+    void RegisterObserver(IAccountMailObserver* aObserver) { FObservable->RegisterObserver(aObserver); }
+    void UnregisterObserver(IAccountMailObserver* aObserver) { FObservable->UnRegisterObserver(aObserver); }
+
+    // Listing. Ids are of type rtAccountMail; lists are autoreleased.
+    TRcResIdList* GetMails(TRcResPath* aFolderResPath, const TGetMailsOpertion* aOpertion = nullptr);
+    int GetNotReadedMailCount(TRcResPath* aFolderResPath, const TGetMailsOpertion* aOpertion = nullptr);
+    // Every mail of the account, whatever its folder.
+    TRcResIdList* GetAllMails(TRcResPath* aResPath);
+    // The mail and every mail of the inbox, sending and out box exchanged
+    // between the same two addresses (either way round), newest first;
+    // only the mail itself unless From and To each hold one address.
+    TRcResPathList* GetRelateMailsOfMail(TRcResPath* aMailResPath);
+    // The mails of the receiving (sending) folder in the given states,
+    // state by state in ascending order, newest first in each.
+    TRcResPathList* GetReceivingFolderMails(TRcResPath* aResPath, const TMailSendReceiveStates& aStates);
+    TRcResPathList* GetSendingFolderMails(TRcResPath* aResPath, const TMailSendReceiveStates& aStates);
+
+    // Loading; autoreleased, nullptr without a row.
+    TRcMail* GetMail(TRcResPath* aMailResPath);
+    TRcMail* GetMailForConversationItem(TRcResPath* aResPath);
+    // These never raise: receiving asks them before an account has a
+    // database.
+    TRcMail* GetMailForUid(TRcResPath* aResPath, const std::string& aUid);
+    bool UidExists(TRcResPath* aResPath, const std::string& aUid);
+    bool CheckSourceMail(TRcResPath* aResPath, const std::string& aMailId);
+
+    // A new mail with a fresh id, not saved.
+    TRcRef<TRcMail> CreateMail();
+    // Writes the row into the folder (one transaction; errors roll back
+    // and go to the caller), lets the address book take its
+    // correspondents, then tells the observers: the mail's content when the
+    // row existed, the folder otherwise. Returns the mail's path.
+    TRcResPath* SaveMail(TRcResPath* aFolderResPath, TRcMail* aMail);
+    // The same for a translation: its source gets the state "translation
+    // source" in the same transaction; the folder is always notified.
+    TRcResPath* SaveTranslateMail(TRcResPath* aFolderResPath, TRcMail* aMail);
+
+    // Into the trash; from the trash, out of every folder, its stored
+    // files removed. The folder the mail is stored in counts, not the
+    // path's (a list may be out of date); a mail already removed is left
+    // alone.
+    void DeleteMail(TRcResPath* aMailResPath);
+    // Out of every folder at once, its stored files removed (receiving
+    // discards mails, read receipts among them, this way).
+    void DirectDeleteMail(TRcResPath* aMailResPath);
+
+    // Within one account; false when the folders differ in account, the
+    // new folder has no code or the mail has no row.
+    bool MoveMail(TRcResPath* aMailResPath, TRcResPath* aNewFolderResPath, TMailSendReceiveState aNewReceiveSendState);
+    // Every mail (all from the first one's folder, of the new folder's
+    // account) into the new folder with state "none", in one transaction;
+    // aMoved receives their new paths, or is emptied when the transaction
+    // fails (the error goes to the caller). The receiving folder is never
+    // notified: it is not shown.
+    void MoveMails(TRcResPathList* aMailResPaths, TRcResPath* aNewFolderResPath, TRcResPathList* aMoved = nullptr);
+    bool MoveMailToInBox(TRcResPath* aResPath, TRcMail* aMail);
+
+    // Translation pairs: the source sits in the translation box, linked to
+    // its translation through NorvelUid. aResPath is the mail's path or its
+    // folder's.
+    bool MoveMailToNorvelBox(TRcResPath* aResPath, TRcMail* aMail, int aMailType);
+    void UpdateMailCorresNorvel(TSQLiteDatabase& aDb, TRcMail* aMail, int aMailType);
+    void SourceMailCorresOriginal(TRcResPath* aResPath, TRcMail* aMail, int aMailType);
+    void UpdateNorvelMail(TRcResPath* aResPath, TRcMail* aMail);
+
+    // Flags. The first three log and swallow a database error.
+    void SetMailReadedFlag(TRcResPath* aMailResPath, bool aReadedFlag);
+    void SetMailReceiptFlag(TRcResPath* aMailResPath, bool aReceiptFlag);
+    void SetMailReTranslation(TRcResPath* aMailResPath);
+    void SetMailSendReceiveState(TRcResPath* aMailResPath, TMailSendReceiveState aState);
+    // Marks every mail of the account with that Message-ID as referred to.
+    void SetMailReferences(TRcResPath* aResPath, const std::string& aMsgUid);
+
+    // The stored complex of a mail, under the account's Mails folder.
+    TRcMailComplex* LoadMailComplex(TRcResPath* aMailResPath);
+    // True when the mail had a complex before. A nil complex is refused.
+    bool SaveMailComplex(TRcResPath* aMailResPath, TRcMailComplex* aMailComplex);
+    // Removes the files of deleted complexes of the account.
+    void DeleteMailComplex(TRcResPath* aMailResPath);
+    // Message-ID, From, To, subject, date, attachment flag, size and the
+    // secretary fields from the complex.
+    void UpdateMailByMailComplex(TRcMail* aMail, TRcMailComplex* aMailComplex);
+
+    // Stores a message file as a new mail of the folder; nullptr when the
+    // file does not exist. A file that is not a message raises.
+    TRcResPath* ImportMailFromFile(TRcResPath* aFolderResPath, const std::filesystem::path& aFileName);
+    struct TImportFailure {
+        std::filesystem::path File;
+        std::string Message;
+    };
+    // Every *.eml file of the folder, in name order, one batch of
+    // notifications; the files that could not be imported, with why.
+    std::vector<TImportFailure> ImportMailsFromFolder(TRcResPath* aFolderResPath, const std::filesystem::path& aFolder,
+                                                      TRcResPathList* aImported = nullptr);
+
+    // Secretary replies.
+    TSecretaryData GetSecretaryData(TRcMailComplex* aMailComplex, TRcMail* aMail) const;
+    // A reply whose exchange file has the finished flag and names, by a
+    // 32-digit id, a mail of the sending folder or the out box: the reply
+    // goes to the translation box and the named mail, linked to it, to the
+    // out box. Anything else leaves the reply where it was saved.
+    void SaveSecretaryMailCorresOriginal(TRcResPath* aResPath, TRcMail* aMail, TRcMailComplex* aMailComplex);
+
+    // Mails received in this run and not read yet.
+    void AddNotReadedFlagNewMail(TRcResPathList* aMailResPaths);
+    void RemoveNotReadedFlagNewMail(TRcResPath* aMailResPath);
+    int NotReadedFlagNewMailCount();
+    TRcResPathList* NotReadedFlagNewMails();   // a copy, autoreleased
+
+    // Every From and To item of every mail of the account, newest mail
+    // first, repeats included.
+    void GetMailContactList(TRcResPath* aFolderResPath, TRcMailContactList* aMailContactList);
+
+    // The header cache of receiving. Check never raises.
+    void CreateMailHeaderTabel(TRcResPath* aResPath);
+    void ReplaceMailHeader(TRcResPath* aResPath, const std::string& aUid, TDateTime aData,
+                           const std::string& aFromAddress, const std::string& aSubject);
+    // Fills aMsg (cleared first) from the cached row; false when there is
+    // none.
+    bool CheckMailHeaderByUid(TRcResPath* aResPath, TMailHeaderRow& aMsg, const std::string& aUid);
+
+private:
+    TRcResPathList* FolderMailsInStates(TRcResPath* aResPath, TAccountFolderType aFolder,
+                                        const TMailSendReceiveStates& aStates);
+    TRcResPath* Save(TRcResPath* aFolderResPath, TRcMail* aMail, bool aTranslate);
+    void RemoveFromFolders(TRcResPath* aMailResPath, bool aDirect);
+    TRcResPath* FolderPathOf(TRcResPath* aResPath) const;
+
+    TRcRef<TGetMailsOpertion> FDefaultGetMailsOpertion;
+    TRcRef<TAccountMailObservable> FObservable;
+    std::mutex FNotReadedMutex;
+    TRcRef<TRcResPathList> FNotReadedNewReceiveMailList;
+};

@@ -1,0 +1,8 @@
+#include "MailManagerSeams.h"
+
+void SaveMailContact(TRcResPath*, TRcMail*) {}
+
+std::string ConversationItemMailId(TRcResPath*)
+{
+    return {};
+}
