@@ -18,6 +18,7 @@
 #include "Business/Data/TempFileManager.h"
 #include "Business/Resource/ResourceManager.h"
 #include "Runtime/AutoReleasePool.h"
+#include "Support/AccountManagers.h"
 
 #include <benchmark/benchmark.h>
 
@@ -35,41 +36,15 @@ namespace {
 constexpr int kMails = 100000;
 constexpr int kBatch = 1000;
 
-// The business layer's mail managers over the data folder aFolder.
-class TManagers {
-public:
-    explicit TManagers(const fs::path& aFolder)
-    {
-        ::setenv("QMC2FOLDER", aFolder.c_str(), 1);
-        TConfigManager::BuildInstance();
-        TTempFileManager::BuildInstance();
-        TResourceManager::BuildInstance();
-        TAccountManager::BuildInstance();
-        TAccountFolderManager::BuildInstance();
-        TAccountMailManager::BuildInstance();
-    }
-    ~TManagers()
-    {
-        TAccountMailManager::ReleaseInstance();
-        TAccountFolderManager::ReleaseInstance();
-        TAccountManager::ReleaseInstance();
-        TResourceManager::ReleaseInstance();
-        TTempFileManager::ReleaseInstance();
-        TConfigManager::ReleaseInstance();
-    }
-    TManagers(const TManagers&) = delete;
-    TManagers& operator=(const TManagers&) = delete;
-
-    // The first listed account's inbox; nullptr without accounts.
-    static TRcResPath* Inbox()
-    {
-        TRcResIdList* accounts = TAccountManager::AccountManager()->GetAccounts();
-        if (accounts->Count() == 0)
-            return nullptr;
-        return TAccountFolderManager::AccountFolderManager()->GetStandardFolderResPath(
-            TRcResPath::CreateAndAutoRelease({accounts->First()}), aftInBox);
-    }
-};
+// The first listed account's inbox; nullptr without accounts.
+TRcResPath* Inbox()
+{
+    TRcResIdList* accounts = TAccountManager::AccountManager()->GetAccounts();
+    if (accounts->Count() == 0)
+        return nullptr;
+    return TAccountFolderManager::AccountFolderManager()->GetStandardFolderResPath(
+        TRcResPath::CreateAndAutoRelease({accounts->First()}), aftInBox);
+}
 
 // One account whose inbox holds kMails mails, stored in batches as
 // receiving stores them; returns the database file.
@@ -104,12 +79,12 @@ fs::path MakeMailbox()
 
 struct TScratchMailbox {
     fs::path Folder;
-    std::unique_ptr<TManagers> Managers;
+    std::unique_ptr<TAccountManagers> Managers;
     TScratchMailbox()
     {
         char pattern[] = "/tmp/qm-bench-mailmgr-XXXXXX";
         Folder = mkdtemp(pattern);
-        Managers = std::make_unique<TManagers>(Folder);
+        Managers = std::make_unique<TAccountManagers>(Folder);
         MakeMailbox();
     }
     ~TScratchMailbox()
@@ -137,7 +112,7 @@ void BM_GetMails(benchmark::State& state)
 {
     Mailbox();
     TRetainCountObjectAutoReleasePool pool;
-    TRcResPath* inbox = TManagers::Inbox();
+    TRcResPath* inbox = Inbox();
     const auto opertion = Opertion(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         TRetainCountObjectAutoReleasePool pass;
@@ -151,7 +126,7 @@ void BM_GetMailsWithSearchText(benchmark::State& state)
 {
     Mailbox();
     TRetainCountObjectAutoReleasePool pool;
-    TRcResPath* inbox = TManagers::Inbox();
+    TRcResPath* inbox = Inbox();
     const auto opertion = Opertion(gmosmDefault, state.range(0) ? "报价单 QUOTATION 4242" : "quotation 4242");
     for (auto _ : state) {
         TRetainCountObjectAutoReleasePool pass;
@@ -164,7 +139,7 @@ void BM_GetNotReadedMailCount(benchmark::State& state)
 {
     Mailbox();
     TRetainCountObjectAutoReleasePool pool;
-    TRcResPath* inbox = TManagers::Inbox();
+    TRcResPath* inbox = Inbox();
     for (auto _ : state)
         benchmark::DoNotOptimize(TAccountMailManager::AccountMailManager()->GetNotReadedMailCount(inbox));
 }
@@ -174,7 +149,7 @@ void BM_GetMail(benchmark::State& state)
 {
     Mailbox();
     TRetainCountObjectAutoReleasePool pool;
-    TRcResPath* inbox = TManagers::Inbox();
+    TRcResPath* inbox = Inbox();
     TRcResPath* path = inbox->Append(TAccountMailManager::AccountMailManager()->GetMails(inbox)->GetItem(kMails / 2));
     for (auto _ : state) {
         TRetainCountObjectAutoReleasePool pass;
@@ -189,14 +164,14 @@ int main(int argc, char** argv)
 {
     if (argc >= 3 && std::strcmp(argv[1], "--make") == 0) {
         fs::create_directories(argv[2]);
-        TManagers managers(argv[2]);
+        TAccountManagers managers(argv[2]);
         std::cout << MakeMailbox().string() << "\n";
         return 0;
     }
     if (argc >= 4 && std::strcmp(argv[1], "--list") == 0) {
-        TManagers managers(argv[2]);
+        TAccountManagers managers(argv[2]);
         TRetainCountObjectAutoReleasePool pool;
-        TRcResPath* inbox = TManagers::Inbox();
+        TRcResPath* inbox = Inbox();
         if (!inbox)
             return 1;
         const auto opertion = Opertion(std::atoi(argv[3]), argc >= 5 ? argv[4] : "");

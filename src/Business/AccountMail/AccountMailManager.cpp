@@ -13,6 +13,7 @@
 #include "Business/Mime/AddressList.h"
 #include "Business/Mime/MailContact.h"
 #include "Runtime/Log.h"
+#include "Runtime/AsciiText.h"
 
 namespace fs = std::filesystem;
 
@@ -97,14 +98,6 @@ TRcResIdList* MailIdList(const std::vector<std::string>& aIds)
     return list;
 }
 
-std::string AsciiLower(std::string aText)
-{
-    std::transform(aText.begin(), aText.end(), aText.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-    });
-    return aText;
-}
-
 // The one address of a single-address list, lower-cased; nothing when the
 // list holds none or several.
 std::optional<std::string> SingleAddress(const std::string& aText)
@@ -113,14 +106,6 @@ std::optional<std::string> SingleAddress(const std::string& aText)
     if (items.size() != 1)
         return std::nullopt;
     return AsciiLower(items.front().Address);
-}
-
-std::string Trim(const std::string& aText)
-{
-    const auto first = aText.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    return aText.substr(first, aText.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 template <class F>
@@ -684,7 +669,7 @@ void TAccountMailManager::SaveSecretaryMailCorresOriginal(TRcResPath* aResPath, 
         return;
     // Anyone can send a mail with this file: it may only name one of the
     // user's own mails on their way out, never hide or rewrite another.
-    const std::string sourceId = Trim(ini->ReadString(kSecretarySection, "mailResId", ""));
+    const std::string sourceId = Trimmed(ini->ReadString(kSecretarySection, "mailResId", ""));
     if (!IsGuidId(sourceId) || sourceId == aMail->ResId()->Id())
         return;
     const auto code = TSqliteDbMail::FolderCodeOfId(**account, sourceId);

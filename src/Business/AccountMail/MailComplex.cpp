@@ -8,19 +8,13 @@
 #include "Business/Mime/GMimeLibrary.h"
 #include "Business/Mime/MessageIo.h"
 #include "Runtime/Errors.h"
+#include "Runtime/AsciiText.h"
 
 #include <cctype>
 #include <fstream>
 #include <sstream>
 
 namespace {
-
-std::string Lower(std::string aText)
-{
-    for (char& c : aText)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return aText;
-}
 
 bool IdChar(char aChar)
 {
@@ -33,7 +27,7 @@ bool IdChar(char aChar)
 // followed by a character that could continue an id.
 std::string ReplaceAllNoCase(const std::string& aText, const std::string& aNeedle, const std::string& aWith, bool aWhole)
 {
-    const std::string lower = Lower(aText), needle = Lower(aNeedle);
+    const std::string lower = AsciiLower(aText), needle = AsciiLower(aNeedle);
     std::string out;
     std::size_t at = 0;
     for (std::size_t found; (found = lower.find(needle, at)) != std::string::npos;) {

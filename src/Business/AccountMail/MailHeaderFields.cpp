@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "Business/Mime/MessageIo.h"
+#include "Runtime/AsciiText.h"
 
 namespace {
 
@@ -17,14 +18,6 @@ std::string QuotedName(const std::string& aName)
         quoted += c;
     }
     return quoted + '"';
-}
-
-std::string Trimmed(std::string aText)
-{
-    const auto first = aText.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    return aText.substr(first, aText.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 } // namespace

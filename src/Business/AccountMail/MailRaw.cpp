@@ -10,6 +10,7 @@
 #include "Runtime/Errors.h"
 #include "Runtime/IniFile.h"
 #include "Runtime/Log.h"
+#include "Runtime/AsciiText.h"
 
 #include <cctype>
 #include <fcntl.h>
@@ -42,12 +43,8 @@ bool EndsReference(std::string_view aText, std::size_t aAt)
 std::string ReplaceCid(std::string aHtml, const std::string& aId, const std::string& aWith)
 {
     const std::string needle = "cid:" + aId;
-    std::string lower = aHtml;
-    std::string lowerNeedle = needle;
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (char& c : lowerNeedle)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = AsciiLower(aHtml);
+    const std::string lowerNeedle = AsciiLower(needle);
     std::string out;
     std::size_t at = 0;
     while (true) {

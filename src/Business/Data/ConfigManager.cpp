@@ -12,6 +12,7 @@
 #include "Runtime/ProgramPaths.h"
 #include "Runtime/RunableCancelList.h"
 #include "Runtime/RcRef.h"
+#include "Runtime/AsciiText.h"
 
 #include <cctype>
 #include <cstdio>
@@ -23,21 +24,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::string Lower(std::string aText)
-{
-    for (char& c : aText)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return aText;
-}
-
-std::string Trimmed(const std::string& aText)
-{
-    const std::size_t first = aText.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return aText.substr(first, aText.find_last_not_of(" \t") - first + 1);
-}
 
 // Reads an INI file that should be there; says so when it is not, or when
 // nothing in it can be read.
@@ -177,7 +163,7 @@ void TConfigManager::ReadBaseConfig(const TIniFile& aIni)
     OverrideString(aIni, "NorvelServer", "TavroServerUrl", FTavroServerUrl);
     FNorvelMailSizeLimit = aIni.ReadInteger("NorvelServer", "MailSizeLimit", FNorvelMailSizeLimit);
     if (auto flag = aIni.Find("Application", "BaseDataPath"))
-        FBaseDataPathFlag = Lower(*flag);
+        FBaseDataPathFlag = AsciiLower(*flag);
     OverrideString(aIni, "Application", "Version", FApplicationVersion);
     OverrideString(aIni, "Application", "NorvelContactInformationUrl", FNorvelContactInformationUrl);
     OverrideString(aIni, "Application", "AppLanguage", FQuillmarLanguage);
@@ -188,7 +174,7 @@ void TConfigManager::ReadMessageFile()
 {
     const TIniFile ini = ReadExpected(FProgramFolder / FLanguageFileName);
     for (const auto& [key, text] : ini.ReadSectionValues("Language"))
-        FMsgList.emplace(Lower(key), text);   // the first of a key wins
+        FMsgList.emplace(AsciiLower(key), text);   // the first of a key wins
 }
 
 void TConfigManager::ReadListSections(const TIniFile& aIni, bool aWithPresets)
@@ -196,7 +182,7 @@ void TConfigManager::ReadListSections(const TIniFile& aIni, bool aWithPresets)
     if (aIni.SectionExists("TranslateLanguage")) {
         FTranslateLanguageList->Clear();
         for (const auto& [key, value] : aIni.ReadSectionValues("TranslateLanguage")) {
-            const std::string name = Trimmed(key);
+            const std::string name = Trimmed(key, " \t");
             const std::size_t digits = value.find_first_not_of("0123456789");
             const std::string number = value.substr(0, digits);
             if (name.empty() || number.empty() || number.size() > 9 || FTranslateLanguageList->IndexOfName(name) >= 0)
@@ -210,15 +196,15 @@ void TConfigManager::ReadListSections(const TIniFile& aIni, bool aWithPresets)
             continue;
         list->clear();
         for (const auto& key : aIni.ReadSection(section))
-            if (!Trimmed(key).empty())
-                list->push_back(Trimmed(key));
+            if (!Trimmed(key, " \t").empty())
+                list->push_back(Trimmed(key, " \t"));
     }
     if (aIni.SectionExists("Template")) {
         FTemplateList.clear();
         std::set<std::string> numbers;
         for (const auto& [key, value] : aIni.ReadSectionValues("Template")) {
-            const std::string line = Trimmed(key + "=" + value);
-            if (!numbers.insert(Trimmed(key)).second) {
+            const std::string line = Trimmed(key + "=" + value, " \t");
+            if (!numbers.insert(Trimmed(key, " \t")).second) {
                 TLog::O(lolError, "模版ID值  " + line + "  重复");
                 continue;
             }
@@ -228,7 +214,7 @@ void TConfigManager::ReadListSections(const TIniFile& aIni, bool aWithPresets)
     if (aWithPresets && aIni.SectionExists("AccountInfoTemplate")) {
         FAccountInfoTemplateList->Clear();
         for (const auto& key : aIni.ReadSection("AccountInfoTemplate")) {
-            const std::string domain = Lower(Trimmed(key));
+            const std::string domain = AsciiLower(Trimmed(key, " \t"));
             const std::string section = "AccountInfoTemplate." + domain;
             if (domain.empty() || FAccountInfoTemplateList->IndexOfDomain(domain) >= 0 || !aIni.SectionExists(section))
                 continue;
@@ -292,13 +278,13 @@ void TConfigManager::ReadUserConfigTable()
 
 std::string TConfigManager::GetMsg(const std::string& aKey) const
 {
-    auto it = FMsgList.find(Lower(aKey));
+    auto it = FMsgList.find(AsciiLower(aKey));
     return it == FMsgList.end() ? std::string() : it->second;
 }
 
 bool TConfigManager::HasMsg(const std::string& aKey) const
 {
-    return FMsgList.count(Lower(aKey)) > 0;
+    return FMsgList.count(AsciiLower(aKey)) > 0;
 }
 
 std::string TConfigManager::FormatMsg(const std::string& aKey, std::initializer_list<TFormatArg> aArgs) const

@@ -6,6 +6,7 @@
 #include "Runtime/IniFile.h"
 #include "Runtime/Log.h"
 #include "Runtime/TextFormat.h"
+#include "Runtime/AsciiText.h"
 
 #include <cctype>
 #include <fcntl.h>
@@ -27,26 +28,19 @@ std::string Quoted(const std::string& aName)
     return quoted + "]";
 }
 
-std::string Lower(std::string aText)
-{
-    for (char& c : aText)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return aText;
-}
-
 // Field 1 of each row of a PRAGMA listing, lower-cased.
 std::vector<std::string> PragmaNames(TSQLiteDatabase& aDb, const char* aPragma, const std::string& aTable)
 {
     std::vector<std::string> names;
     TSQLiteUniTable rows(aDb, FormatText("PRAGMA %s(%s)", {aPragma, Quoted(aTable)}));
     for (; !rows.Eof(); rows.Next())
-        names.push_back(Lower(rows.FieldAsString(1)));
+        names.push_back(AsciiLower(rows.FieldAsString(1)));
     return names;
 }
 
 bool Contains(const std::vector<std::string>& aNames, const std::string& aName)
 {
-    const std::string lower = Lower(aName);
+    const std::string lower = AsciiLower(aName);
     for (const auto& name : aNames)
         if (name == lower)
             return true;

@@ -1,5 +1,7 @@
 #include "UserTextFold.h"
 
+#include "Runtime/AsciiText.h"
+
 #include <glib.h>
 
 #include <algorithm>
@@ -12,15 +14,6 @@ struct TGFree {
 };
 using TGString = std::unique_ptr<gchar, TGFree>;
 
-std::string FoldAscii(std::string_view aText)
-{
-    std::string folded(aText);
-    std::transform(folded.begin(), folded.end(), folded.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-    });
-    return folded;
-}
-
 bool IsAscii(std::string_view aText)
 {
     return std::all_of(aText.begin(), aText.end(), [](unsigned char c) { return c < 0x80; });
@@ -32,12 +25,12 @@ std::string FoldUserText(std::string_view aText)
 {
     // Plain ASCII needs neither normalisation nor the Unicode tables.
     if (IsAscii(aText))
-        return FoldAscii(aText);
+        return AsciiLower(aText);
     if (!g_utf8_validate(aText.data(), static_cast<gssize>(aText.size()), nullptr))
-        return FoldAscii(aText);
+        return AsciiLower(aText);
     TGString normal(g_utf8_normalize(aText.data(), static_cast<gssize>(aText.size()), G_NORMALIZE_ALL_COMPOSE));
     if (!normal)
-        return FoldAscii(aText);
+        return AsciiLower(aText);
     TGString folded(g_utf8_casefold(normal.get(), -1));
     // Folding can undo a composition ("ǰ" folds to j and a combining mark).
     TGString again(g_utf8_normalize(folded.get(), -1, G_NORMALIZE_ALL_COMPOSE));

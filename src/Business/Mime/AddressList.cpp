@@ -2,6 +2,7 @@
 
 #include "GMimeLibrary.h"
 #include "GMimePtr.h"
+#include "Runtime/AsciiText.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <gmime/gmime.h>
@@ -23,14 +24,6 @@ void Collect(InternetAddressList* aList, std::vector<TAddressItem>& aItems)
         const char* mailbox = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address));
         aItems.push_back({name ? name : "", mailbox ? mailbox : ""});
     }
-}
-
-std::string Trimmed(std::string_view aText)
-{
-    const std::size_t first = aText.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    return std::string(aText.substr(first, aText.find_last_not_of(" \t\r\n") - first + 1));
 }
 
 struct TPattern {

@@ -3,6 +3,7 @@
 #include "GMimeLibrary.h"
 #include "HeaderCoding.h"
 #include "Runtime/IniFile.h"
+#include "Runtime/AsciiText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,13 +13,7 @@ namespace {
 
 std::string Key(const std::string& aAddress)
 {
-    std::string key;
-    const std::size_t first = aAddress.find_first_not_of(" \t");
-    if (first != std::string::npos)
-        key = aAddress.substr(first, aAddress.find_last_not_of(" \t") - first + 1);
-    for (char& c : key)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return key;
+    return AsciiLower(Trimmed(aAddress, " \t"));
 }
 
 void AddMissing(std::vector<TAddressItem>& aList, const std::vector<TAddressItem>& aFrom)

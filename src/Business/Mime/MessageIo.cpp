@@ -3,6 +3,7 @@
 #include "GMimeLibrary.h"
 #include "HeaderCoding.h"
 #include "Runtime/Errors.h"
+#include "Runtime/AsciiText.h"
 
 #include <fcntl.h>
 
@@ -45,11 +46,7 @@ std::string HeaderText(GMimeObject* aObject, const char* aName)
     if (!header)
         return {};
     const char* raw = g_mime_header_get_raw_value(header);
-    std::string text = DecodeHeaderText(raw ? raw : "");
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    return Trimmed(DecodeHeaderText(raw ? raw : ""), " \t");
 }
 
 namespace {

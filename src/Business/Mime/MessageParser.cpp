@@ -3,6 +3,7 @@
 // report containers, and the rule that whatever no handler uses is kept
 // as an attachment.
 #include "MessageBuilder.h"
+#include "Runtime/AsciiText.h"
 
 #include "Charset.h"
 #include "GMimeLibrary.h"
@@ -24,11 +25,9 @@ std::string TypeOf(GMimeObject* aObject)
     GMimeContentType* type = g_mime_object_get_content_type(aObject);
     if (!type)
         return "application/octet-stream";
-    std::string text = std::string(g_mime_content_type_get_media_type(type) ? g_mime_content_type_get_media_type(type) : "") +
-                       "/" + (g_mime_content_type_get_media_subtype(type) ? g_mime_content_type_get_media_subtype(type) : "");
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
+    const char* media = g_mime_content_type_get_media_type(type);
+    const char* subtype = g_mime_content_type_get_media_subtype(type);
+    return AsciiLower(std::string(media ? media : "") + "/" + (subtype ? subtype : ""));
 }
 
 bool IsMediaType(GMimeObject* aObject, const char* aType)

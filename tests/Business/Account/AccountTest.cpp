@@ -10,6 +10,7 @@
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/ProgramPaths.h"
 #include "Business/Server/Mail/AccountTransport.h"
+#include "Support/AccountManagers.h"
 #include "Support/ExpectMessage.h"
 
 #include <gtest/gtest.h>
@@ -37,23 +38,13 @@ protected:
     {
         char pattern[] = "/tmp/qm-account-XXXXXX";
         FData = mkdtemp(pattern);
-        ::setenv("QMC2FOLDER", FData.c_str(), 1);
-        TConfigManager::BuildInstance();   // the program's message texts, this data folder
-        TTempFileManager::BuildInstance();
-        TResourceManager::BuildInstance();
-        TAccountManager::BuildInstance();
-        TAccountFolderManager::BuildInstance();
+        FManagers = std::make_unique<TAccountManagers>(FData);
         Manager()->RegisterObserver(FObserver.Get());
     }
     void TearDown() override
     {
         Manager()->UnregisterObserver(FObserver.Get());
-        TAccountFolderManager::ReleaseInstance();
-        TAccountManager::ReleaseInstance();
-        TResourceManager::ReleaseInstance();
-        TTempFileManager::ReleaseInstance();
-        TConfigManager::ReleaseInstance();
-        ::unsetenv("QMC2FOLDER");
+        FManagers.reset();
         fs::remove_all(FData);
     }
     static TAccountManager* Manager() { return TAccountManager::AccountManager(); }
@@ -74,6 +65,7 @@ protected:
 
     TRetainCountObjectAutoReleasePool FPool;
     fs::path FData;
+    std::unique_ptr<TAccountManagers> FManagers;
     TRcRef<TCountingObserver> FObserver = MakeRc<TCountingObserver>();
 };
 

@@ -8,6 +8,7 @@
 #include "Business/Mime/MailContact.h"
 #include "Business/Resource/ResourceManager.h"
 #include "Runtime/TextConvert.h"
+#include "Support/AccountManagers.h"
 #include "Support/RunFolderTest.h"
 
 #include <glib.h>
@@ -61,13 +62,7 @@ protected:
     {
         char pattern[] = "/tmp/qm-mailmgr-XXXXXX";
         FData = mkdtemp(pattern);
-        ::setenv("QMC2FOLDER", FData.c_str(), 1);
-        TConfigManager::BuildInstance();
-        TTempFileManager::BuildInstance();
-        TResourceManager::BuildInstance();
-        TAccountManager::BuildInstance();
-        TAccountFolderManager::BuildInstance();
-        TAccountMailManager::BuildInstance();
+        FManagers = std::make_unique<TAccountManagers>(FData);
         FAccount = SavedAccount("sales@example.com");
         FRecorder = MakeRc<TRecorder>();
         FRecorder->Name = [this](TRcResPath* aPath) { return NameOf(aPath); };
@@ -76,13 +71,8 @@ protected:
     void TearDown() override
     {
         Manager()->UnregisterObserver(FRecorder.Get());
-        TAccountMailManager::ReleaseInstance();
-        TAccountFolderManager::ReleaseInstance();
-        TAccountManager::ReleaseInstance();
-        TResourceManager::ReleaseInstance();
-        TTempFileManager::ReleaseInstance();
-        TConfigManager::ReleaseInstance();
-        ::unsetenv("QMC2FOLDER");
+        FAccount = nullptr;
+        FManagers.reset();
         fs::remove_all(FData);
     }
 
@@ -164,6 +154,7 @@ protected:
 
     TRetainCountObjectAutoReleasePool FPool;
     fs::path FData;
+    std::unique_ptr<TAccountManagers> FManagers;
     TRcRef<TRcAccount> FAccount;
     TRcRef<TRecorder> FRecorder;
     std::map<std::string, std::string> FNames;

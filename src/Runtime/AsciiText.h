@@ -1,0 +1,13 @@
+// Letter case and blanks the ASCII way, for identifiers, addresses, keys
+// and protocol words. Text the user reads or typed folds with the
+// Unicode rules instead.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// A-Z become a-z; every other byte stays.
+std::string AsciiLower(std::string_view aText);
+
+// aText without the leading and trailing bytes found in aBlanks.
+std::string Trimmed(std::string_view aText, std::string_view aBlanks = " \t\r\n");
