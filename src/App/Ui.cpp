@@ -4,7 +4,9 @@
 #include "SingleInstance.h"
 
 #include "Business/Data/DataFolder.h"
+#include "Business/Account/AccountManager.h"
 #include "Business/Data/SchemaUpgrade.h"
+#include "Business/Server/ServerDriver.h"
 #include "Runtime/Log.h"
 
 #include <QTimer>
@@ -66,10 +68,21 @@ void TUi::CreateForms()
     // What the main window's start does first: bring stored data up to date.
     if (!DataBaseUpdate())
         throw Exception("数据升级失败");
+    StartAutoReceiveSend();
     gMainWindow->setWindowTitle(QString::fromUtf8(kApplicationTitle));
     gMainWindow->show();
     // Runs once the loop has delivered what show() queued.
     QTimer::singleShot(0, [] { TLog::O(lolInfo, "主窗口已显示"); });
+}
+
+void TUi::StartAutoReceiveSend()
+{
+    TServerDriver* driver = TServerDriver::ServerDriver();
+    TAccountManager* accounts = TAccountManager::AccountManager();
+    if (!driver || !accounts)
+        return;
+    for (TRcResId* id : *accounts->GetAccounts())
+        driver->UpdateAutoReceiveSendState(TRcResPath::CreateAndAutoRelease({id}));
 }
 
 QWidget* TUi::MainWindow()

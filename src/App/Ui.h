@@ -22,6 +22,8 @@ public:
 
     // The data-file upgrade of this run's data folder; errors go on.
     static bool DataBaseUpdate();
+    // Every account's periodic receive-and-send, as its settings say.
+    static void StartAutoReceiveSend();
 
     // Builds the first forms and shows the main window.
     static void CreateForms();

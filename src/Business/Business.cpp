@@ -8,6 +8,7 @@
 #include "Data/DataFolderClear.h"
 #include "Data/TempFileManager.h"
 #include "Resource/ResourceManager.h"
+#include "Server/ServerDriver.h"
 #include "Runtime/Log.h"
 #include "Runtime/ProgramPaths.h"
 
@@ -21,11 +22,12 @@ constexpr TSingletonClass kConfigManager = SingletonClassOf<TConfigManager>("TCo
 constexpr TSingletonClass kTempFileManager = SingletonClassOf<TTempFileManager>("TTempFileManager");
 constexpr TSingletonClass kAccountManager = SingletonClassOf<TAccountManager>("TAccountManager");
 constexpr TSingletonClass kAccountFolderManager = SingletonClassOf<TAccountFolderManager>("TAccountFolderManager");
+constexpr TSingletonClass kServerDriver = SingletonClassOf<TServerDriver>("TServerDriver");
 constexpr TSingletonClass kAccountMailManager = SingletonClassOf<TAccountMailManager>("TAccountMailManager");
 
 // The managers join these tables as they are built.
-constexpr TSingletonClass kBuildOrder[] = {kResourceManager, kConfigManager,        kTempFileManager,
-                                           kAccountManager,  kAccountFolderManager, kAccountMailManager};
+constexpr TSingletonClass kBuildOrder[] = {kResourceManager,      kConfigManager,     kTempFileManager, kAccountManager,
+                                           kServerDriver,         kAccountFolderManager, kAccountMailManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
     {"TAccountManager.SweepMailFiles",
@@ -33,11 +35,25 @@ constexpr TBusinessCall kInitCallTable[] = {
          if (TAccountManager* manager = TAccountManager::AccountManager())
              manager->SweepMailFiles();
      }},
+    {"TServerDriver.Init",
+     [] {
+         if (TServerDriver* driver = TServerDriver::ServerDriver())
+             driver->Init();
+     }},
 };
 constexpr std::span<const TBusinessCall> kInitCalls{kInitCallTable};
-constexpr std::span<const TBusinessCall> kUnInitCalls{};
+// The scheduler thread ends before any manager it uses is released.
+constexpr TBusinessCall kUnInitCallTable[] = {
+    {"TServerDriver.UnInit",
+     [] {
+         if (TServerDriver* driver = TServerDriver::ServerDriver())
+             driver->UnInit();
+     }},
+};
+constexpr std::span<const TBusinessCall> kUnInitCalls{kUnInitCallTable};
 constexpr TSingletonClass kReleaseOrder[] = {kResourceManager,      kConfigManager,      kTempFileManager,
-                                             kAccountFolderManager, kAccountMailManager, kAccountManager};
+                                             kAccountFolderManager, kAccountMailManager, kAccountManager,
+                                             kServerDriver};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 

@@ -145,6 +145,10 @@ public:
         for (const auto& file : files) {
             std::ifstream in(file);
             for (std::string line; std::getline(in, line);) {
+                // The scheduler thread logs whenever it wakes: not part of
+                // the entry sequence.
+                if (line.find(" 收发邮件调度执行器[") != std::string::npos)
+                    continue;
                 const auto cut = line.find("]  ");
                 lines.push_back(cut == std::string::npos ? line : line.substr(cut + 3));
             }
@@ -207,6 +211,7 @@ TEST(EntrySequenceTest, NormalRunLogsEveryPhaseAndStopsOnTerm)
     EXPECT_EQ(sandbox.LogLines(), Started({
                                       "程序运行循环执行前 初始化",
                                       "业务层初始化",
+                                      "Business.ServerDriver 初始化",
                                       "展现层初始化",
                                       "设置程序标题 Quillmar客户端V4.0.0",
                                       "主窗口已显示",
@@ -214,6 +219,11 @@ TEST(EntrySequenceTest, NormalRunLogsEveryPhaseAndStopsOnTerm)
                                       "程序运行循环执行后 反初始化",
                                       "展现层反初始化",
                                       "业务层反初始化",
+                                      "Business.ServerDriver 反初始化",
+                                      "取消 可能存在的收发信动作",
+                                      "通知 邮件发送接收调度执行器 终止",
+                                      "通知 邮件发送接收调度线程 终止",
+                                      "Business.ServerDriver 析构",
                                       "程序结束",
                                       "Log 结束",
                                   }))

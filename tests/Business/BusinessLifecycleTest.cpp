@@ -120,13 +120,14 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
     };
     const auto& lifecycle = TBusiness::Lifecycle();
     EXPECT_EQ(names(lifecycle.Build), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
-                                                                "TAccountManager", "TAccountFolderManager",
-                                                                "TAccountMailManager"}));
-    EXPECT_EQ(names(lifecycle.InitCalls), std::vector<std::string>{"TAccountManager.SweepMailFiles"});
-    EXPECT_EQ(names(lifecycle.UnInitCalls), std::vector<std::string>{});
+                                                                "TAccountManager", "TServerDriver",
+                                                                "TAccountFolderManager", "TAccountMailManager"}));
+    EXPECT_EQ(names(lifecycle.InitCalls),
+              (std::vector<std::string>{"TAccountManager.SweepMailFiles", "TServerDriver.Init"}));
+    EXPECT_EQ(names(lifecycle.UnInitCalls), std::vector<std::string>{"TServerDriver.UnInit"});
     EXPECT_EQ(names(lifecycle.Release), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
                                                                   "TAccountFolderManager", "TAccountMailManager",
-                                                                  "TAccountManager"}));
+                                                                  "TAccountManager", "TServerDriver"}));
 }
 
 } // namespace
