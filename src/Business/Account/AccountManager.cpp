@@ -87,6 +87,19 @@ void TAccountManager::SaveAccount(TRcAccount* aAccount)
     if (!account->GetDb())
         account->CreateDb();
     account->SaveToDb();
+    {
+        // The saved record is the one everybody reads from now on: a
+        // record cached earlier would go on answering the old settings.
+        // The one it replaces goes outside the lock (it closes its
+        // database).
+        TRcRef<TRcObject> replaced;
+        std::lock_guard lock(FCacheMutex);
+        TRcObject* cached = FAccountCacheMap->GetValue(account->ResId());
+        if (cached != account) {
+            replaced = TRcRef<TRcObject>::Retain(cached);
+            FAccountCacheMap->PutValue(account->ResId(), account);
+        }
+    }
     if (RegisterAccountId(account->ResId()))
         FObservable->NotifyChanged();
     else

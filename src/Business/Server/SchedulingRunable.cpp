@@ -228,9 +228,11 @@ double TSchedulingRunable::RunWorkList()
         FOuterWorkList->Clear();
     }
     LogOutputWorkList("内部工作列表", FInnerRunWorkerList.Get());
-    const TDateTime now = FClock->Now();
+    // A job due within the next second runs now: the sleep was rounded to
+    // whole milliseconds and may end a little early.
+    const TDateTime due = FClock->Now() + kDueSlackSeconds / 86400.0;
     for (TRcWorker* worker : *FInnerRunWorkerList)
-        worker->SetRunState(worker->AtTime() > now ? TRcWorker::wrsNoToTime : TRcWorker::wrsWaitRun);
+        worker->SetRunState(worker->AtTime() > due ? TRcWorker::wrsNoToTime : TRcWorker::wrsWaitRun);
     {
         std::lock_guard lock(FLock);
         FObservable->FCancel = false;

@@ -28,6 +28,7 @@ public:
     static constexpr uint32_t kMinWaitMs = 60000;       // one minute
     static constexpr uint32_t kMaxWaitMs = 7200000;     // two hours
     static constexpr int kRetrySeconds = 180;
+    static constexpr int kDueSlackSeconds = 1;
 
     explicit TSchedulingRunable(TSchedulerClockPtr aClock = std::make_shared<TSchedulerClock>());
 
