@@ -100,13 +100,16 @@ public:
         FCancelled = true;
         FChanged.notify_all();
     }
-    // Blocks, registered for cancel, until cancelled.
-    void BlockUntilCancelled()
+    // Blocks, registered for cancel, until cancelled; aBlocked is set once
+    // a cancel can reach it. Like a real transfer it also looks at the
+    // cancel flag, in case the cancel came before it registered.
+    void BlockUntilCancelled(std::atomic<bool>& aBlocked)
     {
         FJob.Observable->CancelList().Register(this);
+        aBlocked = true;
         {
             std::unique_lock lock(FMutex);
-            FChanged.wait(lock, [&] { return FCancelled; });
+            FChanged.wait(lock, [&] { return FCancelled || FJob.Observable->FCancel; });
         }
         FJob.Observable->CancelList().UnRegister(this);
     }
@@ -366,8 +369,7 @@ TEST_F(SchedulerTest, AFailingAccountDoesNotStopTheOthersButCancelStopsTheBatch)
     std::atomic<bool> blocked{false};
     FBody = [&](TTransportStep aStep, TTestRunable& aRunable) {
         if (aStep == tsSmtpSend && aRunable.Job().AccountResPath->At(0)->Equals(first->At(0))) {
-            blocked = true;
-            aRunable.BlockUntilCancelled();
+            aRunable.BlockUntilCancelled(blocked);
         }
     };
     const std::size_t before = Calls().size();
@@ -387,8 +389,7 @@ TEST_F(SchedulerTest, CancelDropsAOneShotJobAndSwitchingOffDropsARunningPeriodic
     std::atomic<bool> blocked{false};
     FBody = [&](TTransportStep aStep, TTestRunable& aRunable) {
         if (aStep == tsSmtpSend) {
-            blocked = true;
-            aRunable.BlockUntilCancelled();
+            aRunable.BlockUntilCancelled(blocked);
         }
     };
     FScheduler->AddPrioritySend(account);
@@ -540,8 +541,7 @@ TEST(ServerDriverTest, FollowsTheAccountListAndShutsDownAHangingTransfer)
         std::atomic<bool> blocked{false};
         driver->Scheduler()->Transports().Set(tsSmtpSend, [&](const TTransportJob& aJob) {
             return TRcRef<IRunable>::Adopt(new TTestRunable(aJob, [&](TTestRunable& aRunable) {
-                blocked = true;
-                aRunable.BlockUntilCancelled();
+                aRunable.BlockUntilCancelled(blocked);
             }));
         });
         driver->Init();
