@@ -212,7 +212,21 @@ void TSchedulingRunable::Run()
         if (!pending)
             continue;
         TLog::O(lolDebug, "TSchedulingRunable.Run 顺次执行调度器需要被执行的工作");
-        const double next = RunWorkList();
+        double next = 0;
+        try {
+            next = RunWorkList();
+        } catch (const std::exception& e) {
+            // An observer failed outside any job: the thread and the batch
+            // must both survive it.
+            TLog::O(lolError, "异常(%s)：%s", {ClassName(e), e.what()});
+            bool stranded = false;
+            {
+                std::lock_guard lock(FLock);
+                stranded = FInnerRunWorkerList->Count() > 0;
+            }
+            if (stranded)
+                next = MoveInnerRunWorkerListToOuterWorkList();
+        }
         wait = static_cast<uint32_t>(std::clamp(next, double(kMinWaitMs), double(kMaxWaitMs)));
     }
 }

@@ -383,6 +383,33 @@ TEST_F(SchedulerTest, AFailingAccountDoesNotStopTheOthersButCancelStopsTheBatch)
     EXPECT_EQ(Pending()[1].RunState, TRcWorker::wrsWaitRun);
 }
 
+// An observer that fails outside any job neither ends the thread nor
+// loses the batch.
+TEST_F(SchedulerTest, AFailingObserverLosesNoJob)
+{
+    class TThrowing : public TProgressRecorder {
+    public:
+        void ProcessBegin() override
+        {
+            if (FThrow.exchange(false))
+                throw std::runtime_error("window gone");
+        }
+        std::atomic<bool> FThrow{true};
+    };
+    auto throwing = MakeRc<TThrowing>();
+    FScheduler->Observable()->RegisterObserver(throwing.Get());
+    FScheduler->AddPrioritySend(Account(false));
+    Start();
+    EXPECT_EQ(FClock->Sleep(2), TSchedulingRunable::kMinWaitMs);
+    EXPECT_TRUE(Calls().empty());
+    ASSERT_EQ(Pending().size(), 1u);
+    FClock->Advance(60s);
+    FClock->Sleep(3);
+    EXPECT_EQ(Steps(), (std::vector<TTransportStep>{tsSmtpSend, tsNorvelSubmit}));
+    EXPECT_TRUE(Pending().empty());
+    FScheduler->Observable()->UnRegisterObserver(throwing.Get());
+}
+
 TEST_F(SchedulerTest, CancelDropsAOneShotJobAndSwitchingOffDropsARunningPeriodicJob)
 {
     TRcResPath* account = Account(true, 1);
