@@ -178,10 +178,21 @@ std::vector<TSchedulingRunable::TJobView> TSchedulingRunable::PendingJobs() cons
     return jobs;
 }
 
+void TSchedulingRunable::SetTranslationServiceOn(std::function<bool()> aProc)
+{
+    std::lock_guard lock(FLock);
+    FTranslationServiceOn = std::move(aProc);
+}
+
 bool TSchedulingRunable::TranslationServiceOn() const
 {
-    if (FTranslationServiceOn)
-        return FTranslationServiceOn();
+    std::function<bool()> serviceOn;
+    {
+        std::lock_guard lock(FLock);
+        serviceOn = FTranslationServiceOn;
+    }
+    if (serviceOn)
+        return serviceOn();
     const TConfigManager* config = TConfigManager::ConfigManager();
     return config && !config->NorvelServerUrl().empty();
 }

@@ -52,7 +52,7 @@ public:
     TTransportRunables& Transports() { return FTransports; }
     // Whether the translation service is on; by default, whether its
     // address is configured.
-    void SetTranslationServiceOn(std::function<bool()> aProc) { FTranslationServiceOn = std::move(aProc); }
+    void SetTranslationServiceOn(std::function<bool()> aProc);
 
     // A snapshot of the pending jobs, in list order (the batch being run
     // is not among them).

@@ -591,7 +591,6 @@ TEST(ServerDriverTest, FollowsTheAccountListAndShutsDownAHangingTransfer)
         EXPECT_EQ(driver->Scheduler()->PendingJobs()[0].Interval, 20);
 
         // Deleting the account drops its jobs, the user's one-shot jobs too.
-        TRcResPath* path = TRcResPath::CreateAndAutoRelease({account->ResId()});
         auto other = accounts->CreateNewAccount();
         other->SetEmail("b@example.com");
         other->SetAutoReveiveSend(false);
@@ -602,7 +601,6 @@ TEST(ServerDriverTest, FollowsTheAccountListAndShutsDownAHangingTransfer)
 
         // A send that hangs is cancelled by the shut-down.
         driver->PrioritySend(TRcResPath::CreateAndAutoRelease({other->ResId()}));
-        (void)path;
         const auto deadline = std::chrono::steady_clock::now() + 10s;
         while (!blocked && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(1ms);
