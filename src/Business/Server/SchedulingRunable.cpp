@@ -477,31 +477,39 @@ void TSchedulingRunable::ReceiveSend(TRcWorker* aWorker)
         ReceiveWithoutService(aWorker);
 }
 
-void TSchedulingRunable::MoveReceivedMailsToInBox(TRcWorker* aWorker)
+namespace {
+
+// The account's finished mails of the receiving (or sending) folder in
+// aStates, moved into aTarget; the new paths, autoreleased, or nullptr
+// when nothing moved.
+TRcResPathList* MoveFinishedMails(TRcResPath* aAccount, bool aReceiving, const TMailSendReceiveStates& aStates,
+                                  TAccountFolderType aTarget)
 {
     TAccountMailManager* mails = TAccountMailManager::AccountMailManager();
     TAccountFolderManager* folders = TAccountFolderManager::AccountFolderManager();
     if (!mails || !folders)
-        return;
-    TRcResPath* inbox = folders->GetStandardFolderResPath(aWorker->ResPath(), aftInBox);
-    TRcResPathList* received = mails->GetReceivingFolderMails(
-        aWorker->ResPath(), {msarsPop3NotTranslate, msarsPop3FromNorvel, msarsPop3NorvelReject});
-    if (!inbox || !received || received->Count() == 0)
-        return;
+        return nullptr;
+    TRcResPath* target = folders->GetStandardFolderResPath(aAccount, aTarget);
+    TRcResPathList* finished = aReceiving ? mails->GetReceivingFolderMails(aAccount, aStates)
+                                          : mails->GetSendingFolderMails(aAccount, aStates);
+    if (!target || !finished || finished->Count() == 0)
+        return nullptr;
     auto* moved = TRcResPathList::CreateAndAutoRelease();
-    mails->MoveMails(received, inbox, moved);
-    if (moved->Count() > 0)
-        mails->AddNotReadedFlagNewMail(moved);
+    mails->MoveMails(finished, target, moved);
+    return moved;
+}
+
+} // namespace
+
+void TSchedulingRunable::MoveReceivedMailsToInBox(TRcWorker* aWorker)
+{
+    TRcResPathList* moved = MoveFinishedMails(
+        aWorker->ResPath(), true, {msarsPop3NotTranslate, msarsPop3FromNorvel, msarsPop3NorvelReject}, aftInBox);
+    if (moved && moved->Count() > 0)
+        TAccountMailManager::AccountMailManager()->AddNotReadedFlagNewMail(moved);
 }
 
 void TSchedulingRunable::MoveSentMailsToOutBox(TRcWorker* aWorker)
 {
-    TAccountMailManager* mails = TAccountMailManager::AccountMailManager();
-    TAccountFolderManager* folders = TAccountFolderManager::AccountFolderManager();
-    if (!mails || !folders)
-        return;
-    TRcResPath* outBox = folders->GetStandardFolderResPath(aWorker->ResPath(), aftOutBox);
-    TRcResPathList* sent = mails->GetSendingFolderMails(aWorker->ResPath(), {msarsSendOk});
-    if (outBox && sent && sent->Count() > 0)
-        mails->MoveMails(sent, outBox);
+    MoveFinishedMails(aWorker->ResPath(), false, {msarsSendOk}, aftOutBox);
 }

@@ -289,9 +289,20 @@ TEST_F(SchedulerTest, APriorityJobAddedDuringABatchRunsRightAfterIt)
 {
     TRcResPath* account = Account(false);
     std::atomic<int> runs{0};
-    FBody = [&](TTransportStep aStep, TTestRunable&) {
-        if (aStep == tsSmtpSend && runs++ == 0)
-            FScheduler->AddPriorityReceive(account);   // as the user clicks during a send
+    FBody = [&](TTransportStep aStep, TTestRunable& aRunable) {
+        if (aStep != tsSmtpSend || runs++ != 0)
+            return;
+        FScheduler->AddPriorityReceive(account);   // as the user clicks during a send
+        // The test's sender accepted one mail and left one queued.
+        TRetainCountObjectAutoReleasePool pool;
+        for (TMailSendReceiveState state : {msarsSendOk, msarsSendToSmtp}) {
+            auto mail = TAccountMailManager::AccountMailManager()->CreateMail();
+            mail->FSendReceiveState = state;
+            TAccountMailManager::AccountMailManager()->SaveMail(
+                TAccountFolderManager::AccountFolderManager()->GetStandardFolderResPath(
+                    aRunable.Job().AccountResPath, aftSending),
+                mail.Get());
+        }
     };
     FScheduler->AddPrioritySend(account);
     Start();
@@ -301,6 +312,10 @@ TEST_F(SchedulerTest, APriorityJobAddedDuringABatchRunsRightAfterIt)
     EXPECT_EQ(Calls()[2].TaskId, 2);
     EXPECT_EQ(FProgress->Count("process begin"), 2);
     EXPECT_TRUE(Pending().empty());   // both one-shot jobs succeeded and left
+    TAccountFolderManager* folders = TAccountFolderManager::AccountFolderManager();
+    TAccountMailManager* mails = TAccountMailManager::AccountMailManager();
+    EXPECT_EQ(mails->GetMails(folders->GetStandardFolderResPath(account, aftOutBox))->Count(), 1);
+    EXPECT_EQ(mails->GetMails(folders->GetStandardFolderResPath(account, aftSending))->Count(), 1);
 }
 
 TEST_F(SchedulerTest, AFailedOneShotJobIsRetriedEveryThreeMinutesUntilItSucceeds)
