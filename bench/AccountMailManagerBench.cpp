@@ -158,6 +158,20 @@ void BM_GetMail(benchmark::State& state)
 }
 BENCHMARK(BM_GetMail)->Unit(benchmark::kMicrosecond);
 
+// The mails exchanged with one correspondent, among 100,000.
+void BM_GetRelateMailsOfMail(benchmark::State& state)
+{
+    Mailbox();
+    TRetainCountObjectAutoReleasePool pool;
+    TRcResPath* inbox = Inbox();
+    TRcResPath* path = inbox->Append(TAccountMailManager::AccountMailManager()->GetMails(inbox)->GetItem(kMails / 2));
+    for (auto _ : state) {
+        TRetainCountObjectAutoReleasePool pass;
+        state.counters["related"] = TAccountMailManager::AccountMailManager()->GetRelateMailsOfMail(path)->Count();
+    }
+}
+BENCHMARK(BM_GetRelateMailsOfMail)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)

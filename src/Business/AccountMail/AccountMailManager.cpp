@@ -174,8 +174,10 @@ TRcResPathList* TAccountMailManager::GetRelateMailsOfMail(TRcResPath* aMailResPa
     if (!from || !to)
         return related;
     const auto account = AccountDbOf(aMailResPath);
-    for (const auto& row : TSqliteDbMail::ListParties(**account)) {
-        if (row.Id == mail->ResId()->Id() || (row.FolderCode != 2 && row.FolderCode != 4 && row.FolderCode != 5))
+    // Parsing every row's lists is what costs: only rows that mention
+    // both addresses can match, and SQLite finds those.
+    for (const auto& row : TSqliteDbMail::ListPartiesMentioning(**account, *from, *to)) {
+        if (row.Id == mail->ResId()->Id())
             continue;
         const auto rowFrom = SingleAddress(row.From);
         const auto rowTo = SingleAddress(row.To);

@@ -244,3 +244,19 @@ std::vector<TSqliteDbMail::TPartyRow> TSqliteDbMail::ListParties(TSQLiteDatabase
                         static_cast<int>(table.FieldAsInteger(3))});
     return rows;
 }
+
+std::vector<TSqliteDbMail::TPartyRow> TSqliteDbMail::ListPartiesMentioning(TSQLiteDatabase& aDb,
+                                                                             const std::string& aFirst,
+                                                                             const std::string& aSecond)
+{
+    std::vector<TPartyRow> rows;
+    TSQLiteUniTable table(aDb, "select [id], [From], [To], [Type] from [Mail] where ([Type] in (2, 4, 5)) and "
+                               "(instr(lower([From] || char(10) || [To]), lower(?)) > 0) and "
+                               "(instr(lower([From] || char(10) || [To]), lower(?)) > 0) order by [Date] desc");
+    table.BindStr(1, aFirst);
+    table.BindStr(2, aSecond);
+    for (; !table.Eof(); table.Next())
+        rows.push_back({table.FieldAsString(0), table.FieldAsString(1), table.FieldAsString(2),
+                        static_cast<int>(table.FieldAsInteger(3))});
+    return rows;
+}

@@ -93,6 +93,10 @@ public:
     };
     // Every mail of the account, newest first.
     static std::vector<TPartyRow> ListParties(TSQLiteDatabase& aDb);
+    // The mails of the inbox, sending folder and out box whose From and To
+    // mention both texts (ASCII letters in any case), newest first.
+    static std::vector<TPartyRow> ListPartiesMentioning(TSQLiteDatabase& aDb, const std::string& aFirst,
+                                                        const std::string& aSecond);
 
     struct THeaderRow {
         std::string Uid;
