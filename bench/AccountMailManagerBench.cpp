@@ -108,30 +108,28 @@ TRcRef<TGetMailsOpertion> Opertion(int aMode, const std::string& aSubject = {})
     return opertion;
 }
 
-void BM_GetMails(benchmark::State& state)
+// Lists the inbox with aOpertion on every pass.
+void ListInbox(benchmark::State& state, const TGetMailsOpertion* aOpertion)
 {
     Mailbox();
     TRetainCountObjectAutoReleasePool pool;
     TRcResPath* inbox = Inbox();
-    const auto opertion = Opertion(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         TRetainCountObjectAutoReleasePool pass;
-        state.counters["mails"] = TAccountMailManager::AccountMailManager()->GetMails(inbox, opertion.Get())->Count();
+        state.counters["mails"] = TAccountMailManager::AccountMailManager()->GetMails(inbox, aOpertion)->Count();
     }
+}
+
+void BM_GetMails(benchmark::State& state)
+{
+    ListInbox(state, Opertion(static_cast<int>(state.range(0))).Get());
 }
 BENCHMARK(BM_GetMails)->DenseRange(gmosmDefault, gmosmNoReadedFlag)->Unit(benchmark::kMillisecond);
 
 // A search text: every row's subject is folded and searched.
 void BM_GetMailsWithSearchText(benchmark::State& state)
 {
-    Mailbox();
-    TRetainCountObjectAutoReleasePool pool;
-    TRcResPath* inbox = Inbox();
-    const auto opertion = Opertion(gmosmDefault, state.range(0) ? "报价单 QUOTATION 4242" : "quotation 4242");
-    for (auto _ : state) {
-        TRetainCountObjectAutoReleasePool pass;
-        state.counters["mails"] = TAccountMailManager::AccountMailManager()->GetMails(inbox, opertion.Get())->Count();
-    }
+    ListInbox(state, Opertion(gmosmDefault, state.range(0) ? "报价单 QUOTATION 4242" : "quotation 4242").Get());
 }
 BENCHMARK(BM_GetMailsWithSearchText)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
@@ -145,12 +143,18 @@ void BM_GetNotReadedMailCount(benchmark::State& state)
 }
 BENCHMARK(BM_GetNotReadedMailCount)->Unit(benchmark::kMillisecond);
 
+// A mail from the middle of the inbox.
+TRcResPath* MiddleMail()
+{
+    TRcResPath* inbox = Inbox();
+    return inbox->Append(TAccountMailManager::AccountMailManager()->GetMails(inbox)->GetItem(kMails / 2));
+}
+
 void BM_GetMail(benchmark::State& state)
 {
     Mailbox();
     TRetainCountObjectAutoReleasePool pool;
-    TRcResPath* inbox = Inbox();
-    TRcResPath* path = inbox->Append(TAccountMailManager::AccountMailManager()->GetMails(inbox)->GetItem(kMails / 2));
+    TRcResPath* path = MiddleMail();
     for (auto _ : state) {
         TRetainCountObjectAutoReleasePool pass;
         benchmark::DoNotOptimize(TAccountMailManager::AccountMailManager()->GetMail(path));
@@ -163,8 +167,7 @@ void BM_GetRelateMailsOfMail(benchmark::State& state)
 {
     Mailbox();
     TRetainCountObjectAutoReleasePool pool;
-    TRcResPath* inbox = Inbox();
-    TRcResPath* path = inbox->Append(TAccountMailManager::AccountMailManager()->GetMails(inbox)->GetItem(kMails / 2));
+    TRcResPath* path = MiddleMail();
     for (auto _ : state) {
         TRetainCountObjectAutoReleasePool pass;
         state.counters["related"] = TAccountMailManager::AccountMailManager()->GetRelateMailsOfMail(path)->Count();

@@ -2,10 +2,10 @@
 
 #include "AutoReleasePool.h"
 #include "Errors.h"
+#include "TypeName.h"
 
 #include <cstdio>
 #include <exception>
-#include <cxxabi.h>
 #include <functional>
 #include <memory>
 #include <typeinfo>
@@ -56,14 +56,10 @@ bool TRcObject::Equals(const TRcObject* aObj) const
 
 std::string TRcObject::ToString() const
 {
-    const char* mangled = typeid(*this).name();
-    int status = 0;
-    std::unique_ptr<char, void (*)(void*)> demangled(
-        abi::__cxa_demangle(mangled, nullptr, nullptr, &status), std::free);
     char address[2 * sizeof(void*) + 1];
     std::snprintf(address, sizeof address, "%0*llX", int(2 * sizeof(void*)),
                   static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(this)));
-    return std::string(status == 0 && demangled ? demangled.get() : mangled) + ":" + address;
+    return DemangledName(typeid(*this)) + ":" + address;
 }
 
 TRcObject::~TRcObject()

@@ -335,7 +335,10 @@ void TAccountMailManager::RemoveFromFolders(TRcResPath* aMailResPath, bool aDire
         return;
     if (newCode == kRemovedCode) {
         TTransaction::Run(**account, [&] { TSqliteDbMail::MarkComplexDeleted(**account, id); });
-        TSqliteDbMail::DeleteMailComplex(**account, account->MailsPath());
+        // The mail is out of its folder whatever happens to its files: a
+        // file that cannot go now stays marked and goes with a later sweep,
+        // and the lists must still hear of the delete.
+        Swallowed("DeleteMailComplex", [&] { TSqliteDbMail::DeleteMailComplex(**account, account->MailsPath()); });
     }
     if (TRcResPath* folder = FolderPathOfCode(aMailResPath, *stored))
         FObservable->NotifyChanged(folder);

@@ -19,6 +19,24 @@ constexpr const char* kSortQueries[] = {
     "select [id], [From], [To], [Subject] from [Mail] where [Type] = ? order by [SeenFlag] desc, [Date] desc",
 };
 
+std::vector<TSqliteDbMail::TListRow> ListRows(TSQLiteUniTable& aTable)
+{
+    std::vector<TSqliteDbMail::TListRow> rows;
+    for (; !aTable.Eof(); aTable.Next())
+        rows.push_back({aTable.FieldAsString(0), aTable.FieldAsString(1), aTable.FieldAsString(2),
+                        aTable.FieldAsString(3)});
+    return rows;
+}
+
+std::vector<TSqliteDbMail::TPartyRow> PartyRows(TSQLiteUniTable& aTable)
+{
+    std::vector<TSqliteDbMail::TPartyRow> rows;
+    for (; !aTable.Eof(); aTable.Next())
+        rows.push_back({aTable.FieldAsString(0), aTable.FieldAsString(1), aTable.FieldAsString(2),
+                        static_cast<int>(aTable.FieldAsInteger(3))});
+    return rows;
+}
+
 } // namespace
 
 void TSqliteDbMail::Save(TSQLiteDatabase& aDb, const TRcMail& aMail, int aFolderCode)
@@ -67,12 +85,9 @@ const char* TSqliteDbMail::SortQuery(TGetMailsOpertionSortMode aSortMode)
 std::vector<TSqliteDbMail::TListRow> TSqliteDbMail::ListFolder(TSQLiteDatabase& aDb, int aFolderCode,
                                                                TGetMailsOpertionSortMode aSortMode)
 {
-    std::vector<TListRow> rows;
     TSQLiteUniTable table(aDb, SortQuery(aSortMode));
     table.BindInteger(1, aFolderCode);
-    for (; !table.Eof(); table.Next())
-        rows.push_back({table.FieldAsString(0), table.FieldAsString(1), table.FieldAsString(2), table.FieldAsString(3)});
-    return rows;
+    return ListRows(table);
 }
 
 void TSqliteDbMail::SaveHeader(TSQLiteDatabase& aDb, const THeaderRow& aHeader)
@@ -109,13 +124,10 @@ std::vector<std::string> Ids(TSQLiteUniTable& aTable)
 
 std::vector<TSqliteDbMail::TListRow> TSqliteDbMail::ListNotReaded(TSQLiteDatabase& aDb, int aFolderCode)
 {
-    std::vector<TListRow> rows;
     TSQLiteUniTable table(
         aDb, "select [id], [From], [To], [Subject] from [Mail] where (not ([SeenFlag] <> 0)) and ([Type] = ?)");
     table.BindInteger(1, aFolderCode);
-    for (; !table.Eof(); table.Next())
-        rows.push_back({table.FieldAsString(0), table.FieldAsString(1), table.FieldAsString(2), table.FieldAsString(3)});
-    return rows;
+    return ListRows(table);
 }
 
 std::vector<std::string> TSqliteDbMail::AllIds(TSQLiteDatabase& aDb)
@@ -237,26 +249,18 @@ void TSqliteDbMail::MarkComplexDeleted(TSQLiteDatabase& aDb, const std::string& 
 
 std::vector<TSqliteDbMail::TPartyRow> TSqliteDbMail::ListParties(TSQLiteDatabase& aDb)
 {
-    std::vector<TPartyRow> rows;
     TSQLiteUniTable table(aDb, "select [id], [From], [To], [Type] from [Mail] order by [Date] desc");
-    for (; !table.Eof(); table.Next())
-        rows.push_back({table.FieldAsString(0), table.FieldAsString(1), table.FieldAsString(2),
-                        static_cast<int>(table.FieldAsInteger(3))});
-    return rows;
+    return PartyRows(table);
 }
 
 std::vector<TSqliteDbMail::TPartyRow> TSqliteDbMail::ListPartiesMentioning(TSQLiteDatabase& aDb,
                                                                              const std::string& aFirst,
                                                                              const std::string& aSecond)
 {
-    std::vector<TPartyRow> rows;
     TSQLiteUniTable table(aDb, "select [id], [From], [To], [Type] from [Mail] where ([Type] in (2, 4, 5)) and "
                                "(instr(lower([From] || char(10) || [To]), lower(?)) > 0) and "
                                "(instr(lower([From] || char(10) || [To]), lower(?)) > 0) order by [Date] desc");
     table.BindStr(1, aFirst);
     table.BindStr(2, aSecond);
-    for (; !table.Eof(); table.Next())
-        rows.push_back({table.FieldAsString(0), table.FieldAsString(1), table.FieldAsString(2),
-                        static_cast<int>(table.FieldAsInteger(3))});
-    return rows;
+    return PartyRows(table);
 }

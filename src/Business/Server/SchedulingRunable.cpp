@@ -1,7 +1,5 @@
 #include "SchedulingRunable.h"
 
-#include <cxxabi.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -14,6 +12,7 @@
 #include "Business/Data/ConfigManager.h"
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/Log.h"
+#include "Runtime/TypeName.h"
 #include "Runtime/TextFormat.h"
 
 namespace {
@@ -33,11 +32,7 @@ bool IsAccountPath(const TRcResPath* aPath)
 // The exception's own class, readable.
 std::string ClassName(const std::exception& aError)
 {
-    const char* mangled = typeid(aError).name();
-    int status = 0;
-    std::unique_ptr<char, decltype(&std::free)> name(abi::__cxa_demangle(mangled, nullptr, nullptr, &status),
-                                                    &std::free);
-    return status == 0 && name ? name.get() : mangled;
+    return DemangledName(typeid(aError));
 }
 
 TRcAccount* AccountOf(TRcResPath* aPath)
@@ -120,8 +115,7 @@ void TSchedulingRunable::UpdateAutoReceiveSendState(TRcResPath* aResPath)
         return;
     TRcAccount* account = AccountOf(aResPath);
     const bool automatic = account && account->AutoReveiveSend();
-    // An interval below one minute would make a one-shot job of it.
-    const int interval = account ? std::max(account->AutoReveiveSendInterval(), 1) : 1;
+    const int interval = PeriodicInterval(account ? account->AutoReveiveSendInterval() : 1);
     TRcResPath* accountPath = aResPath->LeftPath(1);
     {
         std::lock_guard lock(FLock);

@@ -11,6 +11,7 @@
 // is never held while a job runs.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -29,6 +30,10 @@ public:
     static constexpr uint32_t kMaxWaitMs = 7200000;     // two hours
     static constexpr int kRetrySeconds = 180;
     static constexpr int kDueSlackSeconds = 1;
+
+    // The interval a periodic job gets for an account's setting: below one
+    // minute it would be taken for a one-shot job.
+    static int PeriodicInterval(int aMinutes) { return std::max(aMinutes, 1); }
 
     explicit TSchedulingRunable(TSchedulerClockPtr aClock = std::make_shared<TSchedulerClock>());
 

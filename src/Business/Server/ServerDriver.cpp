@@ -97,12 +97,13 @@ void TServerDriver::OnAccountChanged(TRcResId* aResId)
     const auto periodic = std::find_if(jobs.begin(), jobs.end(), [&](const TSchedulingRunable::TJobView& aJob) {
         return aJob.Interval != 0 && aJob.AccountId == aResId->Id();
     });
-    const bool same = account->AutoReveiveSend() ? periodic != jobs.end() &&
-                                                       periodic->Interval ==
-                                                           std::max(account->AutoReveiveSendInterval(), 1)
-                                                 : periodic == jobs.end();
-    if (!same)
-        UpdateAutoReceiveSendState(TRcResPath::CreateAndAutoRelease({aResId}));
+    const bool scheduled = periodic != jobs.end();
+    if (!account->AutoReveiveSend() && !scheduled)
+        return;
+    if (account->AutoReveiveSend() && scheduled &&
+        periodic->Interval == TSchedulingRunable::PeriodicInterval(account->AutoReveiveSendInterval()))
+        return;
+    UpdateAutoReceiveSendState(TRcResPath::CreateAndAutoRelease({aResId}));
 }
 
 void TServerDriver::OnAccountListChanged()

@@ -5,12 +5,12 @@
 
 #include "Runtime/Errors.h"
 #include "Runtime/TextFormat.h"
+#include "Runtime/TypeName.h"
 
 #include <QApplication>
 #include <QLayout>
 #include <QScreen>
 
-#include <cxxabi.h>
 #include <cstdlib>
 #include <typeinfo>
 
@@ -18,10 +18,7 @@ namespace {
 
 std::string ClassNameOf(const std::type_info& aType)
 {
-    int status = 0;
-    std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(aType.name(), nullptr, nullptr, &status),
-                                                     std::free);
-    std::string name = status == 0 && demangled ? demangled.get() : aType.name();
+    std::string name = DemangledName(aType);
     if (const auto colons = name.rfind("::"); colons != std::string::npos)
         name.erase(0, colons + 2);
     return name;

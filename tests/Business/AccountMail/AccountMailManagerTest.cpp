@@ -233,6 +233,24 @@ TEST_F(AccountMailManagerTest, DeletingGoesToTheTrashThenOutWithItsFiles)
     EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"folder 1", "folder 6"}));
 }
 
+// A stored file that cannot be removed does not undo the delete nor keep
+// the lists from hearing of it; the file goes with a later sweep.
+TEST_F(AccountMailManagerTest, AFileThatCannotGoDoesNotHideTheDelete)
+{
+    TRcResPath* path = SavedWithComplex(aftInBox, "m", MessageText("hello", "a@x.com", "b@y.com"));
+    Manager()->DeleteMail(path);
+    const fs::path stuck = fs::directory_iterator(MailsFolder())->path();
+    fs::remove(stuck);
+    fs::create_directories(stuck / "busy");   // not removable, even as root
+    TakeEvents();
+
+    TRcResPath* inTrash = Folder(aftThrashBag)->Append(path->Last());
+    EXPECT_NO_THROW(Manager()->DeleteMail(inTrash));
+    EXPECT_EQ(StoredCode(path), 0);
+    EXPECT_EQ(TakeEvents(), std::vector<std::string>{"folder 6"});
+    EXPECT_GT(Db().GetTableValue("select count(0) from [MailComplexFile] where [Deleted] <> 0"), 0);
+}
+
 TEST_F(AccountMailManagerTest, MoveMailsIsOneTransaction)
 {
     std::vector<TRcResPath*> received;

@@ -1,9 +1,8 @@
 #include "FormatTransportError.h"
 
 #include "Runtime/Log.h"
+#include "Runtime/TypeName.h"
 #include "TransportErrors.h"
-
-#include <cxxabi.h>
 
 #include <cstdlib>
 #include <memory>
@@ -14,11 +13,7 @@ namespace {
 
 std::string ClassNameOf(const std::exception& aError)
 {
-    const char* mangled = typeid(aError).name();
-    int status = 0;
-    std::unique_ptr<char, decltype(&std::free)> name(abi::__cxa_demangle(mangled, nullptr, nullptr, &status),
-                                                     &std::free);
-    return status == 0 && name ? std::string(name.get()) : std::string(mangled);
+    return DemangledName(typeid(aError));
 }
 
 // Lines as a text list sees them: CR LF, LF and CR each end a line; a
