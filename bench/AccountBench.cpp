@@ -3,6 +3,7 @@
 #include "Business/Account/AccountManager.h"
 #include "Business/Data/DataFolder.h"
 #include "Runtime/AutoReleasePool.h"
+#include "Support/ScratchFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,14 +13,12 @@
 namespace {
 
 struct TScratch {
-    std::filesystem::path Folder;
+    TScratchFolder Scratch{"qm-bench"};
+    std::filesystem::path Folder = Scratch.Path();
     TScratch()
     {
-        char pattern[] = "/tmp/qm-bench-XXXXXX";
-        Folder = mkdtemp(pattern);
         SetCurrentDataPath(Folder);
     }
-    ~TScratch() { std::filesystem::remove_all(Folder); }
 };
 
 void CreateAccounts(int aCount)

@@ -19,6 +19,7 @@
 #include "Business/Resource/ResourceManager.h"
 #include "Runtime/AutoReleasePool.h"
 #include "Support/AccountManagers.h"
+#include "Support/ScratchFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -78,19 +79,13 @@ fs::path MakeMailbox()
 }
 
 struct TScratchMailbox {
-    fs::path Folder;
+    TScratchFolder Scratch{"qm-bench-mailmgr"};
+    fs::path Folder = Scratch.Path();
     std::unique_ptr<TAccountManagers> Managers;
     TScratchMailbox()
     {
-        char pattern[] = "/tmp/qm-bench-mailmgr-XXXXXX";
-        Folder = mkdtemp(pattern);
         Managers = std::make_unique<TAccountManagers>(Folder);
         MakeMailbox();
-    }
-    ~TScratchMailbox()
-    {
-        Managers.reset();
-        fs::remove_all(Folder);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "Runtime/RcRef.h"
 
 #include "FakeMakerServer.h"
+#include "Support/ScratchFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -85,8 +86,8 @@ BENCHMARK(BM_CancelLatency)->UseManualTime()->Unit(benchmark::kMicrosecond)->Ite
 void BM_GetToFile(benchmark::State& aState)
 {
     const auto size = static_cast<size_t>(aState.range(0));
-    char pattern[] = "/tmp/qm-bench-XXXXXX";
-    const std::filesystem::path folder = mkdtemp(pattern);
+    const TScratchFolder scratch("qm-bench");
+    const std::filesystem::path& folder = scratch.Path();
     auto http = MakeRc<THttpRequest>();
     for (auto _ : aState) {
         auto result = http->GetToFile(Url("/__test/bytes") + "?size=" + std::to_string(size), folder / "file.bin");
@@ -94,7 +95,6 @@ void BM_GetToFile(benchmark::State& aState)
             aState.SkipWithError(result.Error.c_str());
     }
     aState.SetBytesProcessed(static_cast<int64_t>(aState.iterations() * size));
-    std::filesystem::remove_all(folder);
     Server().Reset();
 }
 BENCHMARK(BM_GetToFile)->Arg(32 << 20)->Unit(benchmark::kMillisecond);

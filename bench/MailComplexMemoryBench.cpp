@@ -6,10 +6,11 @@
 #include "Business/AccountMail/MailComplex.h"
 #include "Business/AccountMail/SqliteDbMail.h"
 #include "Business/Data/DataFolder.h"
-#include "Business/Data/Schema.h"
+#include "Business/Data/Databases.h"
 #include "Business/Data/SqliteDatabase.h"
 #include "Business/Data/TempFileManager.h"
 #include "Runtime/AutoReleasePool.h"
+#include "Support/ScratchFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -71,8 +72,8 @@ void WriteLargeMessage(const fs::path& aPath)
 
 void BM_MailComplexRoundTrip50MB(benchmark::State& state)
 {
-    char pattern[] = "/tmp/qm-bench-complex-XXXXXX";
-    const fs::path data = mkdtemp(pattern);
+    const TScratchFolder scratch("qm-bench-complex");
+    const fs::path& data = scratch.Path();
     SetCurrentDataPath(data);
     TTempFileManager::BuildInstance();
     const fs::path eml = data / "big.eml";
@@ -114,7 +115,6 @@ void BM_MailComplexRoundTrip50MB(benchmark::State& state)
     state.counters["load_peak_MiB"] = peaks[2];
     state.counters["rebuild_peak_MiB"] = peaks[3];
     TTempFileManager::ReleaseInstance();
-    fs::remove_all(data);
 }
 BENCHMARK(BM_MailComplexRoundTrip50MB)->Iterations(3)->Unit(benchmark::kMillisecond);
 

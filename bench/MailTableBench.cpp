@@ -1,7 +1,9 @@
 // The mail table at a heavy user's size: 100k rows inserted in batches of
 // 1000 per transaction, then listed by date.
-#include "Business/Data/Schema.h"
+#include "Business/Data/Databases.h"
 #include "Business/Data/SqliteQuery.h"
+#include "Runtime/GuidId.h"
+#include "Support/ScratchFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,13 +18,8 @@ constexpr int kRows = 100000;
 constexpr int kBatch = 1000;
 
 struct TScratch {
-    std::filesystem::path Folder;
-    TScratch()
-    {
-        char pattern[] = "/tmp/qm-bench-XXXXXX";
-        Folder = mkdtemp(pattern);
-    }
-    ~TScratch() { std::filesystem::remove_all(Folder); }
+    TScratchFolder Scratch{"qm-bench"};
+    std::filesystem::path Folder = Scratch.Path();
 };
 
 void InsertMails(TSQLiteDatabase& aDb)

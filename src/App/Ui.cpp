@@ -5,7 +5,7 @@
 
 #include "Business/Data/DataFolder.h"
 #include "Business/Account/AccountManager.h"
-#include "Business/Data/SchemaUpgrade.h"
+#include "Business/Data/DataUpgrade.h"
 #include "Business/Server/ServerDriver.h"
 #include "Runtime/Log.h"
 

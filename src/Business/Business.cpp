@@ -2,7 +2,9 @@
 
 #include "Account/AccountFolder.h"
 #include "Account/AccountManager.h"
+#include "Account/AccountVisitorFactories.h"
 #include "AccountMail/AccountMailManager.h"
+#include "AccountMail/AccountMailVisitorFactory.h"
 #include "Data/ConfigManager.h"
 #include "Data/DataFolder.h"
 #include "Data/DataFolderClear.h"
@@ -17,7 +19,27 @@
 
 namespace {
 
-constexpr TSingletonClass kResourceManager = SingletonClassOf<TResourceManager>("TResourceManager");
+const TAccountResVisitorFactory kAccountFactory;
+const TAccountMailFolderResVisitorFactory kAccountMailFolderFactory;
+const TSignResVisitorFactory kSignFactory;
+const TAccountMailResVisitorFactory kAccountMailFactory;
+
+// The visitor factory of each resource type; domains add theirs here as
+// they are built.
+const TResVisitorFactoryEntry kVisitorFactories[] = {
+    {rtAccount, &kAccountFactory},
+    {rtAccountMailFolder, &kAccountMailFolderFactory},
+    {rtAccountMail, &kAccountMailFactory},
+    {rtSigin, &kSignFactory},
+};
+
+// The resource manager is built with the program's factories.
+constexpr TSingletonClass kResourceManager{
+    "TResourceManager",
+    [] { TResourceManager::BuildInstance(std::span<const TResVisitorFactoryEntry>(kVisitorFactories)); },
+    [] { TResourceManager::ReleaseInstance(); },
+    [] { return TResourceManager::Instance() != nullptr; },
+};
 constexpr TSingletonClass kConfigManager = SingletonClassOf<TConfigManager>("TConfigManager");
 constexpr TSingletonClass kTempFileManager = SingletonClassOf<TTempFileManager>("TTempFileManager");
 constexpr TSingletonClass kAccountManager = SingletonClassOf<TAccountManager>("TAccountManager");
@@ -30,9 +52,9 @@ constexpr TSingletonClass kBuildOrder[] = {kResourceManager,      kConfigManager
                                            kServerDriver,         kAccountFolderManager, kAccountMailManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
-    {"TAccountManager.SweepMailFiles",
+    {"TAccountMailManager.SweepMailFiles",
      [] {
-         if (TAccountManager* manager = TAccountManager::AccountManager())
+         if (TAccountMailManager* manager = TAccountMailManager::AccountMailManager())
              manager->SweepMailFiles();
      }},
     {"TServerDriver.Init",
@@ -76,6 +98,11 @@ void ReleaseBuilt(std::span<const TSingletonClass> aBuild, std::exception_ptr& a
 }
 
 } // namespace
+
+std::span<const TResVisitorFactoryEntry> TBusiness::VisitorFactories()
+{
+    return kVisitorFactories;
+}
 
 const TBusinessLifecycle& TBusiness::Lifecycle()
 {

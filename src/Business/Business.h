@@ -6,6 +6,7 @@
 
 #include <span>
 
+#include "Resource/ResourceManager.h"
 #include "Runtime/Singleton.h"
 
 struct TBusinessCall {
@@ -26,6 +27,9 @@ public:
 
     // The program's own orders.
     static const TBusinessLifecycle& Lifecycle();
+    // The visitor factory of each resource type, which the resource
+    // manager registers when it is built.
+    static std::span<const TResVisitorFactoryEntry> VisitorFactories();
 
     // Builds every manager, then runs the init calls. When a step fails,
     // whatever was built is released again before the error goes on.

@@ -11,3 +11,7 @@ std::string AsciiLower(std::string_view aText);
 
 // aText without the leading and trailing bytes found in aBlanks.
 std::string Trimmed(std::string_view aText, std::string_view aBlanks = " \t\r\n");
+
+// ASCII-case-insensitive equality, as names in configuration files and
+// protocol words compare.
+bool SameTextAscii(std::string_view a, std::string_view b);

@@ -1,6 +1,7 @@
 #include "AutoReleasePool.h"
 
 #include "Errors.h"
+#include "FatalError.h"
 #include "RcObject.h"
 
 namespace {

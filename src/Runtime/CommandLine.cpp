@@ -1,6 +1,6 @@
 #include "CommandLine.h"
 
-#include "IniFile.h"
+#include "AsciiText.h"
 
 namespace {
 

@@ -35,7 +35,3 @@ class EAbstractError : public Exception {
 public:
     EAbstractError() : Exception("Abstract Error") {}
 };
-
-// Reports a runtime programming error where no exception can be raised
-// (a destructor): logs it at Error and aborts the process.
-[[noreturn]] void AbortInvalidPointer(const char* aWhere) noexcept;

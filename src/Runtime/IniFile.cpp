@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include "AsciiText.h"
 #include "Errors.h"
 #include "TextConvert.h"
 
@@ -38,22 +39,6 @@ std::string Convert(std::string_view aBytes, const char* aFrom)
 }
 
 } // namespace
-
-bool SameTextAscii(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 
 std::string DecodeTextToUtf8(std::string_view aBytes)
 {

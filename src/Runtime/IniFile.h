@@ -65,5 +65,3 @@ std::string DecodeTextToUtf8(std::string_view aBytes);
 // anything else aDefault.
 bool StrToBoolDef(std::string_view aText, bool aDefault);
 
-// ASCII-case-insensitive equality, as names in configuration files compare.
-bool SameTextAscii(std::string_view a, std::string_view b);

@@ -1,5 +1,6 @@
 #include "LogSettings.h"
 
+#include "AsciiText.h"
 #include "IniFile.h"
 
 void ApplyLogModeText(TLogSettings& aSettings, std::string_view aText)

@@ -2,6 +2,7 @@
 
 #include "AutoReleasePool.h"
 #include "Errors.h"
+#include "FatalError.h"
 #include "TypeName.h"
 
 #include <cstdio>

@@ -30,13 +30,14 @@ class TSingletonOf : public TSingleton {
 public:
     // Builds the one instance; a second build before ReleaseInstance fails
     // with "单例实例已经创建！" and leaves the first in place. Impl may be a
-    // subclass of T (a variant built in T's place).
-    template <class Impl = T>
-    static void BuildInstance()
+    // subclass of T (a variant built in T's place); aArgs go to its
+    // constructor.
+    template <class Impl = T, class... TArgs>
+    static void BuildInstance(TArgs&&... aArgs)
     {
         if (sInstance)
             throw Exception(kAlreadyBuilt);
-        sInstance = new Impl();
+        sInstance = new Impl(std::forward<TArgs>(aArgs)...);
     }
     // Clears the accessor first, then destroys, so the instance's own
     // tear-down already sees itself gone. Nothing happens when not built.

@@ -1,5 +1,7 @@
 // The client as a user starts it: the real binary in a folder of its own,
 // with its own HOME and XDG folders, so runs never share a lock or data.
+#include "Support/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <spawn.h>
 #include <sstream>
 #include <string>
@@ -32,16 +35,12 @@ public:
     // aRuntime: share another sandbox's runtime folder (its instance lock).
     explicit TSandbox(const fs::path& aRuntime = {})
     {
-        // Beside the test, so the program can be hard-linked in.
-        std::string pattern = (fs::current_path() / "qm-app-XXXXXX").string();
-        Root = mkdtemp(pattern.data());
         for (const char* folder : {"prog/skin", "home", "data", "state", "config"})
             fs::create_directories(Root / folder);
         if (aRuntime.empty()) {
             // Socket paths are short: the runtime folder lives in /tmp.
-            char runtime[] = "/tmp/qm-rt-XXXXXX";
-            Runtime = mkdtemp(runtime);
-            FOwnsRuntime = true;
+            FRuntime = std::make_unique<TScratchFolder>("qm-rt", "/tmp");
+            Runtime = FRuntime->Path();
         } else {
             Runtime = aRuntime;
         }
@@ -60,10 +59,6 @@ public:
                 ::kill(pid, SIGKILL);
                 ::waitpid(pid, nullptr, 0);
             }
-        std::error_code ec;
-        fs::remove_all(Root, ec);
-        if (FOwnsRuntime)
-            fs::remove_all(Runtime, ec);
     }
 
     fs::path Prog() const { return Root / "prog"; }
@@ -176,11 +171,18 @@ public:
         return s.str();
     }
 
-    fs::path Root;
+private:
+    // In the build tree, on the program's file system, so the program can
+    // be hard-linked in; never in the work tree, whatever the current
+    // folder.
+    TScratchFolder FRoot{"qm-app", fs::path(QUILLMAR_CLIENT_PATH).parent_path().parent_path() / "sandbox"};
+    std::unique_ptr<TScratchFolder> FRuntime;
+
+public:
+    const fs::path Root = FRoot.Path();
     fs::path Runtime;
 
 private:
-    bool FOwnsRuntime = false;
     std::vector<pid_t> FChildren;
 };
 

@@ -123,7 +123,7 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
                                                                 "TAccountManager", "TServerDriver",
                                                                 "TAccountFolderManager", "TAccountMailManager"}));
     EXPECT_EQ(names(lifecycle.InitCalls),
-              (std::vector<std::string>{"TAccountManager.SweepMailFiles", "TServerDriver.Init"}));
+              (std::vector<std::string>{"TAccountMailManager.SweepMailFiles", "TServerDriver.Init"}));
     EXPECT_EQ(names(lifecycle.UnInitCalls), std::vector<std::string>{"TServerDriver.UnInit"});
     EXPECT_EQ(names(lifecycle.Release), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
                                                                   "TAccountFolderManager", "TAccountMailManager",

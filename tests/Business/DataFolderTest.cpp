@@ -1,6 +1,7 @@
 #include "Business/Data/DataFolder.h"
 #include "Business/Data/DataFolderClear.h"
 #include "Runtime/IniFile.h"
+#include "Support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,8 @@ class DataFolderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/qm-datatest-XXXXXX";
-        FRoot = mkdtemp(pattern);
+        FScratch = std::make_unique<TScratchFolder>("qm-datatest");
+        FRoot = FScratch->Path();
         fs::create_directories(FRoot / "prog");
         fs::create_directories(FRoot / "xdg");
         ::setenv("XDG_DATA_HOME", (FRoot / "xdg").c_str(), 1);
@@ -25,7 +26,7 @@ protected:
     void TearDown() override
     {
         ::unsetenv("QMC2FOLDER");
-        fs::remove_all(FRoot);
+        FScratch.reset();
     }
     static void Touch(const fs::path& aPath)
     {
@@ -34,6 +35,7 @@ protected:
     }
 
     fs::path FRoot;
+    std::unique_ptr<TScratchFolder> FScratch;
 };
 
 TEST_F(DataFolderTest, RulesInOrder)

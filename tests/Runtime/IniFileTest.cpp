@@ -1,5 +1,6 @@
 #include "Runtime/CommandLine.h"
 #include "Runtime/IniFile.h"
+#include "Support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -78,8 +79,8 @@ namespace {
 
 TEST(IniFileTest, WritingKeepsEverythingElse)
 {
-    char pattern[] = "/tmp/qm-ini-XXXXXX";
-    const std::string folder = mkdtemp(pattern);
+    const TScratchFolder scratch("qm-ini");
+    const std::string folder = scratch.Path().string();
     const std::string path = folder + "/user.cfg";
     {
         std::ofstream out(path, std::ios::binary);
@@ -97,7 +98,6 @@ TEST(IniFileTest, WritingKeepsEverythingElse)
     struct stat st {};
     ::stat((folder + "/fresh.cfg").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    std::filesystem::remove_all(folder);
 }
 
 TEST(IniFileTest, NumbersAndBooleans)

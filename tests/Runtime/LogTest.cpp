@@ -1,5 +1,6 @@
 #include "Runtime/IniFile.h"
 #include "Runtime/Log.h"
+#include "Support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -56,13 +57,13 @@ class LogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/qm-logtest-XXXXXX";
-        FFolder = mkdtemp(pattern);
+        FScratch = std::make_unique<TScratchFolder>("qm-logtest");
+        FFolder = FScratch->Path();
     }
     void TearDown() override
     {
         TLog::Finish();
-        fs::remove_all(FFolder);
+        FScratch.reset();
     }
 
     std::vector<fs::path> Files() const
@@ -87,6 +88,7 @@ protected:
     void Start(TLogMode aMode, TLogOutLevel aLevel) { TLog::Start(TLogSettings{aMode, aLevel}, FFolder / "Log"); }
 
     fs::path FFolder;
+    std::unique_ptr<TScratchFolder> FScratch;
 };
 
 TEST_F(LogTest, OffWritesNothing)

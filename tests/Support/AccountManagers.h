@@ -8,6 +8,7 @@
 #include "Business/AccountMail/AccountMailManager.h"
 #include "Business/Data/ConfigManager.h"
 #include "Business/Data/TempFileManager.h"
+#include "Business/Business.h"
 #include "Business/Resource/ResourceManager.h"
 
 #include <cstdlib>
@@ -20,7 +21,7 @@ public:
         ::setenv("QMC2FOLDER", aFolder.c_str(), 1);
         TConfigManager::BuildInstance();   // the program's message texts, this data folder
         TTempFileManager::BuildInstance();
-        TResourceManager::BuildInstance();
+        TResourceManager::BuildInstance(TBusiness::VisitorFactories());
         TAccountManager::BuildInstance();
         TAccountFolderManager::BuildInstance();
         TAccountMailManager::BuildInstance();

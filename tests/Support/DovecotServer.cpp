@@ -81,12 +81,6 @@ TDovecotServer::TDovecotServer()
 {
     if (::access(kDovecot, X_OK) != 0)
         throw std::runtime_error("Dovecot is not installed (package dovecot-pop3d; ./build.sh test installs it)");
-    // Short: Dovecot's sockets live below it, and socket paths are limited
-    // to 107 bytes.
-    char pattern[] = "/tmp/qmdv-XXXXXX";
-    if (!::mkdtemp(pattern))
-        throw std::runtime_error("mkdtemp failed");
-    FFolder = pattern;
     // mkdtemp makes 0700 folders; the mail user must get through to its home.
     ::chmod(FFolder.c_str(), 0755);
     fs::create_directory(FFolder / "home");
@@ -128,8 +122,6 @@ TDovecotServer::~TDovecotServer()
         while (::waitpid(FPid, &status, 0) < 0 && errno == EINTR) {
         }
     }
-    std::error_code ec;
-    fs::remove_all(FFolder, ec);
 }
 
 fs::path TDovecotServer::Home(const std::string& aUser) const

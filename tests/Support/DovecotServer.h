@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "Certificate.h"
+#include "ScratchFolder.h"
 
 class TDovecotServer {
 public:
@@ -42,7 +43,11 @@ private:
     void Launch();
     void WaitUntilReady();
 
-    std::filesystem::path FFolder;
+    // Short: Dovecot's sockets live below it, and socket paths are limited
+    // to 107 bytes. Removed after the server is killed, also when starting
+    // it fails.
+    TScratchFolder FScratch{"qmdv", "/tmp"};
+    std::filesystem::path FFolder = FScratch.Path();
     TTestCertificate FCertificate;
     int FPlainPort = 0;
     int FTlsPort = 0;

@@ -6,6 +6,7 @@
 #include "Business/Data/TempFileManager.h"
 #include "Business/Data/WholeFile.h"
 #include "Runtime/AutoReleasePool.h"
+#include "Support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,15 @@ class RunFolderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/qm-run-XXXXXX";
-        FData = mkdtemp(pattern);
+        FScratch = std::make_unique<TScratchFolder>("qm-run");
+        FData = FScratch->Path();
         SetCurrentDataPath(FData);
         TTempFileManager::BuildInstance();
     }
     void TearDown() override
     {
         TTempFileManager::ReleaseInstance();
-        std::filesystem::remove_all(FData);
+        FScratch.reset();
     }
     static std::string Read(const std::filesystem::path& aPath) { return ReadWholeFile(aPath); }
     // A file of the data folder with that content.
@@ -39,4 +40,5 @@ protected:
 
     TRetainCountObjectAutoReleasePool FPool;
     std::filesystem::path FData;
+    std::unique_ptr<TScratchFolder> FScratch;
 };

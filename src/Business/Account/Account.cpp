@@ -1,6 +1,6 @@
 #include "Account.h"
 
-#include "Runtime/IniFile.h"
+#include "Runtime/AsciiText.h"
 #include "Runtime/TextFormat.h"
 
 namespace {

@@ -2,8 +2,10 @@
 
 #include "Business/Data/DataFolder.h"
 #include "Business/Data/Schema.h"
+#include "Business/Data/Databases.h"
 #include "Business/Data/SqliteQuery.h"
-#include "Runtime/IniFile.h"
+#include "Runtime/AsciiText.h"
+#include "Runtime/GuidId.h"
 #include "Runtime/RcRef.h"
 
 #include <cctype>

@@ -1,9 +1,9 @@
 #include "AccountManager.h"
 
-#include "Business/AccountMail/SqliteDbMail.h"
 #include "Business/Data/DataFolder.h"
-#include "Business/Data/Schema.h"
+#include "Business/Data/Databases.h"
 #include "Business/Data/SqliteQuery.h"
+#include "Runtime/GuidId.h"
 #include "Runtime/Log.h"
 #include "Runtime/ProgramPaths.h"
 
@@ -253,21 +253,4 @@ void TAccountManager::DeleteAccountSign(const TRcResPath* aResPath)
 {
     if (TRcAccount* account = GetAccount(aResPath))
         RecordOf(account)->DeleteAccountSign(aResPath);
-}
-
-void TAccountManager::SweepMailFiles()
-{
-    for (TRcResId* id : *GetAccounts()) {
-        try {
-            auto* record = dynamic_cast<TRcAccountForSqlite*>(GetAccount(id));
-            if (!record || !record->GetDb())
-                continue;
-            const int removed = TSqliteDbMail::SweepMailFiles(*record->GetDb(),
-                                                              TRcAccountForSqlite::PathByResId(id) / "Mails");
-            if (removed > 0)
-                TLog::O(lolInfo, "已清理账户 %s 的 %s 个无主邮件文件", {id->Id(), std::to_string(removed)});
-        } catch (const std::exception& e) {
-            TLog::O(lolWorn, "清理账户 %s 的邮件文件失败：%s", {id->Id(), e.what()});
-        }
-    }
 }

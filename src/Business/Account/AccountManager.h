@@ -62,11 +62,6 @@ public:
     void SaveAccountSign(const TRcResPath* aResPath, const TRcAccountSign* aAccountSign);
     void DeleteAccountSign(const TRcResPath* aResPath);
 
-    // Start-up duty, before any mail job runs: for every listed account,
-    // removes the stored mail files that no row names. One account's
-    // failure is logged and the others still run.
-    void SweepMailFiles();
-
 private:
     enum class TMark { Marked, NotRegistered };
     TMark MarkAccountDeleted(const TRcResId* aResId);

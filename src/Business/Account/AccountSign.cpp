@@ -1,7 +1,8 @@
 #include "AccountSign.h"
 
 #include "Business/AccountMail/MailRaw.h"
-#include "Business/Data/SqliteDatabase.h"
+#include "Runtime/Errors.h"
+#include "Runtime/GuidId.h"
 
 TRcAccountSign::TRcAccountSign(const std::string& aId, std::string aSignName, std::filesystem::path aEmlFileName)
     : FSignName(std::move(aSignName)), FEmlFileName(std::move(aEmlFileName)),

@@ -12,6 +12,7 @@
 #include "Business/Data/SqliteQuery.h"
 #include "Business/Mime/AddressList.h"
 #include "Business/Mime/MailContact.h"
+#include "Runtime/GuidId.h"
 #include "Runtime/Log.h"
 #include "Runtime/AsciiText.h"
 
@@ -21,6 +22,12 @@ namespace {
 
 constexpr int kRemovedCode = 0;
 
+// Where an account keeps the files of its stored mails.
+fs::path MailsFolderOf(const TRcResId* aAccountId)
+{
+    return TRcAccountForSqlite::PathByResId(aAccountId) / "Mails";
+}
+
 // An account's open database, the record held for the call so a delete
 // on another thread cannot free it underneath.
 struct TAccountDb {
@@ -29,7 +36,7 @@ struct TAccountDb {
     TRcResId* AccountId = nullptr;
 
     TSQLiteDatabase& operator*() const { return *Db; }
-    fs::path MailsPath() const { return TRcAccountForSqlite::PathByResId(AccountId) / "Mails"; }
+    fs::path MailsPath() const { return MailsFolderOf(AccountId); }
 };
 
 std::optional<TAccountDb> AccountDbOf(const TRcResPath* aPath)
@@ -784,4 +791,23 @@ bool TAccountMailManager::CheckMailHeaderByUid(TRcResPath* aResPath, TMailHeader
         }
     });
     return found;
+}
+
+void TAccountMailManager::SweepMailFiles()
+{
+    TAccountManager* accounts = TAccountManager::AccountManager();
+    if (!accounts)
+        return;
+    for (TRcResId* id : *accounts->GetAccounts()) {
+        try {
+            auto* record = dynamic_cast<TRcAccountForSqlite*>(accounts->GetAccount(id));
+            if (!record || !record->GetDb())
+                continue;
+            const int removed = TSqliteDbMail::SweepMailFiles(*record->GetDb(), MailsFolderOf(id));
+            if (removed > 0)
+                TLog::O(lolInfo, "已清理账户 %s 的 %s 个无主邮件文件", {id->Id(), std::to_string(removed)});
+        } catch (const std::exception& e) {
+            TLog::O(lolWorn, "清理账户 %s 的邮件文件失败：%s", {id->Id(), e.what()});
+        }
+    }
 }

@@ -173,6 +173,11 @@ public:
     // none.
     bool CheckMailHeaderByUid(TRcResPath* aResPath, TMailHeaderRow& aMsg, const std::string& aUid);
 
+    // Start-up duty, before any mail job runs: for every listed account,
+    // removes the stored mail files that no row names. One account's
+    // failure is logged and the others still run.
+    void SweepMailFiles();
+
 private:
     TRcResPathList* FolderMailsInStates(TRcResPath* aResPath, TAccountFolderType aFolder,
                                         const TMailSendReceiveStates& aStates);

@@ -6,6 +6,7 @@
 #include "MailComplex.h"
 #include "Business/Data/SqliteQuery.h"
 #include "Runtime/Errors.h"
+#include "Runtime/GuidId.h"
 #include "Runtime/Log.h"
 
 #include <fcntl.h>

@@ -1,14 +1,13 @@
 #include "MailRaw.h"
 
-#include "Business/Data/SqliteDatabase.h"
 #include "Business/Data/TempFileManager.h"
 #include "Business/Data/WholeFile.h"
 #include "Business/Html/PictureReferences.h"
 #include "Business/Mime/GMimeLibrary.h"
 #include "Business/Mime/MessageIo.h"
+#include "Runtime/GuidId.h"
 #include "Runtime/Hex.h"
 #include "Runtime/Errors.h"
-#include "Runtime/IniFile.h"
 #include "Runtime/Log.h"
 #include "Runtime/AsciiText.h"
 

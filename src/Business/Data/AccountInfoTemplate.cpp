@@ -1,6 +1,7 @@
 #include "AccountInfoTemplate.h"
 
-#include "Runtime/IniFile.h"
+#include "Runtime/AsciiText.h"
+
 
 int TRcAccountInfoTemplateList::IndexOfDomain(const std::string& aDomain) const
 {

@@ -7,6 +7,7 @@
 #include "SqliteDatabase.h"
 #include "UserConfig.h"
 #include "Runtime/AutoReleasePool.h"
+#include "Runtime/GuidId.h"
 #include "Runtime/IniFile.h"
 #include "Runtime/Log.h"
 #include "Runtime/ProgramPaths.h"

@@ -1,11 +1,15 @@
 #include "DataFolder.h"
 
-#include "Schema.h"
+#include "Runtime/AsciiText.h"
+#include "Runtime/Errors.h"
 #include "Runtime/IniFile.h"
 #include "Runtime/ProgramPaths.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
+#include <sys/stat.h>
 
 namespace {
 
@@ -73,4 +77,15 @@ void SetCurrentDataPath(const std::filesystem::path& aDataPath)
     CreatePrivateFolder(aDataPath);
     std::lock_guard lock(gDataPathMutex);
     gDataPath = aDataPath;
+}
+
+void CreatePrivateFolder(const std::filesystem::path& aFolder)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(aFolder, ec))
+        return;
+    if (aFolder.has_parent_path() && aFolder.parent_path() != aFolder)
+        CreatePrivateFolder(aFolder.parent_path());
+    if (::mkdir(aFolder.c_str(), 0700) != 0 && errno != EEXIST)
+        throw Exception("不能创建文件夹 " + aFolder.string() + ": " + std::strerror(errno));
 }

@@ -27,3 +27,7 @@ std::filesystem::path ResolveDataFolder(std::string_view aBaseDataPathFlag,
 // from the base configuration beside the program.
 std::filesystem::path CurrentDataPath();
 void SetCurrentDataPath(const std::filesystem::path& aDataPath);
+
+// Makes a folder (and its missing parents) private to the user; a folder
+// that exists keeps its mode.
+void CreatePrivateFolder(const std::filesystem::path& aFolder);

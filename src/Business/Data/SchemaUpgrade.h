@@ -11,8 +11,6 @@
 #include "SqliteDatabase.h"
 
 inline constexpr const char* kDataUpgradeFailed = "数据升级失败";
-// The empty file in the data folder that says the upgrade is done.
-inline constexpr const char* kUpgradeMarker = "4.0.1";
 
 struct TColumnSpec {
     const char* Name;
@@ -29,11 +27,7 @@ void AddMissingIndexes(TSQLiteDatabase& aDb, const std::string& aTable, std::spa
 // The whole account upgrade: missing tables, columns, indexes and the two
 // data fixes.
 void UpdateAccountDataBase(TSQLiteDatabase& aDb);
+// Accounts/Accounts.db: the columns its tables gained.
+void UpdateAccountsDataBase(TSQLiteDatabase& aDb);
 // Product/Product.db, when it exists.
 void UpdateProductDataBase(const std::filesystem::path& aDataFolder);
-
-// The pass run once per start: nothing when the marker exists; otherwise
-// Accounts.db, every account that is not deleted, the product database,
-// then the marker. With no account at all the marker is not written, so
-// the pass runs again next time. Errors go to the caller.
-bool RunDataUpgrade(const std::filesystem::path& aDataFolder);

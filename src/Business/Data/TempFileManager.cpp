@@ -1,7 +1,6 @@
 #include "TempFileManager.h"
 
 #include "DataFolder.h"
-#include "Schema.h"
 #include "Runtime/DateTime.h"
 #include "Runtime/Log.h"
 #include "Runtime/TextConvert.h"

@@ -1,6 +1,7 @@
 #include "UserConfig.h"
 
 #include "Schema.h"
+#include "Databases.h"
 #include "SqliteQuery.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "Charset.h"
 
-#include "Runtime/IniFile.h"
+#include "Runtime/AsciiText.h"
 #include "Runtime/TextConvert.h"
 
 

@@ -1,8 +1,8 @@
 #include "HeaderCoding.h"
 
 #include "Charset.h"
+#include "Runtime/AsciiText.h"
 #include "Runtime/Hex.h"
-#include "Runtime/IniFile.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,8 +5,8 @@
 #include "GMimePtr.h"
 #include "HeaderCoding.h"
 #include "PromotionPayload.h"
+#include "Runtime/AsciiText.h"
 #include "Runtime/Errors.h"
-#include "Runtime/IniFile.h"
 
 #include <cerrno>
 #include <cstring>

@@ -12,7 +12,6 @@
 #include "MessageIo.h"
 #include "PromotionPayload.h"
 #include "Runtime/Errors.h"
-#include "Runtime/IniFile.h"
 
 #include <fstream>
 

@@ -1,6 +1,6 @@
 #include "ResId.h"
 
-#include "Lookup3.h"
+#include "Runtime/Lookup3.h"
 #include "Runtime/TextConvert.h"
 
 TRcResId::TRcResId(TResType aType, std::string aId)

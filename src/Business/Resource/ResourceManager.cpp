@@ -1,48 +1,23 @@
 #include "ResourceManager.h"
 
-#include "Business/Account/AccountVisitorFactories.h"
-#include "Business/AccountMail/AccountMailVisitorFactory.h"
-
-namespace {
-
-const TAccountResVisitorFactory kAccountFactory;
-const TAccountMailFolderResVisitorFactory kAccountMailFolderFactory;
-const TSignResVisitorFactory kSignFactory;
-const TAccountMailResVisitorFactory kAccountMailFactory;
-
-// Domains add their factory here as they are built.
-const TResVisitorFactoryEntry kProgramFactories[] = {
-    {rtAccount, &kAccountFactory},
-    {rtAccountMailFolder, &kAccountMailFolderFactory},
-    {rtAccountMail, &kAccountMailFactory},
-    {rtSigin, &kSignFactory},
-};
-
-} // namespace
-
-std::span<const TResVisitorFactoryEntry> TResourceManager::ProgramFactories()
-{
-    return kProgramFactories;
-}
-
-TResourceManager::TResourceManager()
+TResourceManager::TResourceManager(std::span<const TResVisitorFactoryEntry> aFactories) : FFactories(aFactories)
 {
     std::size_t registered = 0;
     try {
-        for (const auto& entry : kProgramFactories) {
+        for (const auto& entry : FFactories) {
             RegisterResVisitorFactory(entry.Type, entry.Factory);
             ++registered;
         }
     } catch (...) {
         for (std::size_t i = 0; i < registered; ++i)
-            UnRegisterResVisitorFactory(ProgramFactories()[i].Type);
+            UnRegisterResVisitorFactory(FFactories[i].Type);
         throw;
     }
 }
 
 TResourceManager::~TResourceManager()
 {
-    for (const auto& entry : kProgramFactories)
+    for (const auto& entry : FFactories)
         if (ResVisitorFactoryOf(entry.Type) == entry.Factory)
             UnRegisterResVisitorFactory(entry.Type);
 }

@@ -17,8 +17,10 @@ struct TResVisitorFactoryEntry {
 
 class TResourceManager : public TSingletonOf<TResourceManager> {
 public:
-    // Registers the program's factories; the destructor unregisters them.
-    TResourceManager();
+    // Registers aFactories (the business layer passes the program's
+    // table); the destructor unregisters them. The table must outlive the
+    // manager.
+    explicit TResourceManager(std::span<const TResVisitorFactoryEntry> aFactories = {});
     ~TResourceManager() override;
 
     static TResourceManager* ResourceManager() { return Instance(); }
@@ -33,6 +35,6 @@ public:
     // The single standard child of aType under aPath; nullptr when none.
     TRcResPath* GetOne(TRcResPath* aPath, TResType aType) const;
 
-    // The factories the program registers, one line per domain.
-    static std::span<const TResVisitorFactoryEntry> ProgramFactories();
+private:
+    std::span<const TResVisitorFactoryEntry> FFactories;
 };

@@ -3,10 +3,10 @@
 #include "DuInternal.h"
 #include "DuSkin.h"
 
-#include "Business/Data/SqliteDatabase.h"
-#include "Business/Resource/Lookup3.h"
 #include "Runtime/Errors.h"
+#include "Runtime/GuidId.h"
 #include "Runtime/Log.h"
+#include "Runtime/Lookup3.h"
 #include "Runtime/TextConvert.h"
 #include "Runtime/TextFormat.h"
 

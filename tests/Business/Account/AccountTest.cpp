@@ -1,6 +1,7 @@
 #include "Business/Account/AccountFolder.h"
 #include "Business/Account/AccountForSqlite.h"
 #include "Business/Account/AccountManager.h"
+#include "Business/AccountMail/AccountMailManager.h"
 #include "Business/AccountMail/MailRaw.h"
 #include "Business/Data/ConfigManager.h"
 #include "Business/Data/TempFileManager.h"
@@ -12,6 +13,7 @@
 #include "Business/Server/Mail/AccountTransport.h"
 #include "Support/AccountManagers.h"
 #include "Support/ExpectMessage.h"
+#include "Support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -36,8 +38,8 @@ class AccountTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/qm-account-XXXXXX";
-        FData = mkdtemp(pattern);
+        FScratch = std::make_unique<TScratchFolder>("qm-account");
+        FData = FScratch->Path();
         FManagers = std::make_unique<TAccountManagers>(FData);
         Manager()->RegisterObserver(FObserver.Get());
     }
@@ -45,7 +47,7 @@ protected:
     {
         Manager()->UnregisterObserver(FObserver.Get());
         FManagers.reset();
-        fs::remove_all(FData);
+        FScratch.reset();
     }
     static TAccountManager* Manager() { return TAccountManager::AccountManager(); }
     TRcRef<TRcAccount> SavedAccount(const std::string& aEmail)
@@ -65,6 +67,7 @@ protected:
 
     TRetainCountObjectAutoReleasePool FPool;
     fs::path FData;
+    std::unique_ptr<TScratchFolder> FScratch;
     std::unique_ptr<TAccountManagers> FManagers;
     TRcRef<TCountingObserver> FObserver = MakeRc<TCountingObserver>();
 };
@@ -326,7 +329,7 @@ TEST_F(AccountTest, StartUpSweepsEveryAccountsOrphanMailFiles)
     }
     // An account without a Mails folder does not stop the others.
     SavedAccount("three@example.com");
-    Manager()->SweepMailFiles();
+    TAccountMailManager::AccountMailManager()->SweepMailFiles();
     for (const auto& orphan : orphans) {
         EXPECT_FALSE(fs::exists(orphan)) << orphan;
         EXPECT_TRUE(fs::is_directory(orphan.parent_path()));

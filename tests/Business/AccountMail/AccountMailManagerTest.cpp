@@ -7,9 +7,11 @@
 #include "Business/Data/SqliteQuery.h"
 #include "Business/Mime/MailContact.h"
 #include "Business/Resource/ResourceManager.h"
+#include "Runtime/GuidId.h"
 #include "Runtime/TextConvert.h"
 #include "Support/AccountManagers.h"
 #include "Support/RunFolderTest.h"
+#include "Support/ScratchFolder.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -60,8 +62,8 @@ class AccountMailManagerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/qm-mailmgr-XXXXXX";
-        FData = mkdtemp(pattern);
+        FScratch = std::make_unique<TScratchFolder>("qm-mailmgr");
+        FData = FScratch->Path();
         FManagers = std::make_unique<TAccountManagers>(FData);
         FAccount = SavedAccount("sales@example.com");
         FRecorder = MakeRc<TRecorder>();
@@ -73,7 +75,7 @@ protected:
         Manager()->UnregisterObserver(FRecorder.Get());
         FAccount = nullptr;
         FManagers.reset();
-        fs::remove_all(FData);
+        FScratch.reset();
     }
 
     static TAccountMailManager* Manager() { return TAccountMailManager::AccountMailManager(); }
@@ -154,6 +156,7 @@ protected:
 
     TRetainCountObjectAutoReleasePool FPool;
     fs::path FData;
+    std::unique_ptr<TScratchFolder> FScratch;
     std::unique_ptr<TAccountManagers> FManagers;
     TRcRef<TRcAccount> FAccount;
     TRcRef<TRecorder> FRecorder;

@@ -2,7 +2,7 @@
 #include "Business/AccountMail/MailRaw.h"
 #include "Business/AccountMail/SqliteDbMail.h"
 #include "Business/Data/DataFolder.h"
-#include "Business/Data/Schema.h"
+#include "Business/Data/Databases.h"
 #include "Business/Data/SqliteQuery.h"
 #include "Business/Data/TempFileManager.h"
 #include "Business/Mime/ComposeHeaders.h"

@@ -1,8 +1,9 @@
 #include "Business/AccountMail/SqliteDbMail.h"
-#include "Business/Data/Schema.h"
+#include "Business/Data/Databases.h"
 #include "Business/Data/SqliteQuery.h"
 #include "Runtime/AutoReleasePool.h"
 #include "Support/ExpectMessage.h"
+#include "Support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +18,14 @@ class MailTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/qm-mail-XXXXXX";
-        FFolder = mkdtemp(pattern);
+        FScratch = std::make_unique<TScratchFolder>("qm-mail");
+        FFolder = FScratch->Path();
         FDb = CreateAccountDatabase(FFolder / "Account.db");
     }
     void TearDown() override
     {
         FDb.reset();
-        fs::remove_all(FFolder);
+        FScratch.reset();
     }
     TRcMail* Load(const std::string& aId)
     {
@@ -33,6 +34,7 @@ protected:
 
     TRetainCountObjectAutoReleasePool FPool;
     fs::path FFolder;
+    std::unique_ptr<TScratchFolder> FScratch;
     std::unique_ptr<TSQLiteDatabase> FDb;
 };
 

@@ -2,31 +2,13 @@
 #pragma once
 
 #include "Business/Data/SqliteQuery.h"
+#include "Support/ScratchFolder.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
-
-class TScratchFolder {
-public:
-    TScratchFolder()
-    {
-        char pattern[] = "/tmp/qm-data-XXXXXX";
-        FPath = mkdtemp(pattern);
-    }
-    ~TScratchFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(FPath, ec);
-    }
-    const std::filesystem::path& Path() const { return FPath; }
-
-private:
-    std::filesystem::path FPath;
-};
 
 // "type name: sql" for every table and index, by name.
 inline std::map<std::string, std::string> SchemaOf(TSQLiteDatabase& aDb)

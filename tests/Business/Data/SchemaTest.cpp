@@ -1,10 +1,11 @@
+#include "Business/Data/Databases.h"
 #include "Business/Data/Schema.h"
-#include "Business/Data/SchemaUpgrade.h"
 #include "DataTestSupport.h"
 #include "Support/ExpectMessage.h"
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;

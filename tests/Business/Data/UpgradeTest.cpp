@@ -1,4 +1,6 @@
 #include "Business/Data/Schema.h"
+#include "Business/Data/Databases.h"
+#include "Business/Data/DataUpgrade.h"
 #include "Business/Data/SchemaUpgrade.h"
 #include "DataTestSupport.h"
 #include "Runtime/DateTime.h"

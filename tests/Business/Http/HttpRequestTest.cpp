@@ -6,6 +6,7 @@
 
 #include "FakeMakerServer.h"
 #include "PlatformRoutes.h"
+#include "Support/ScratchFolder.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -73,13 +74,12 @@ protected:
     void SetUp() override
     {
         gServer->Reset();
-        char pattern[] = "/tmp/qm-http-XXXXXX";
-        FScratch = mkdtemp(pattern);
+        FScratchFolder = std::make_unique<TScratchFolder>("qm-http");
+        FScratch = FScratchFolder->Path();
     }
     void TearDown() override
     {
-        std::error_code ec;
-        std::filesystem::remove_all(FScratch, ec);
+        FScratchFolder.reset();
     }
 
     static std::string Url(const std::string& aPath) { return gServer->BaseUrl() + aPath.substr(1); }
@@ -97,6 +97,7 @@ protected:
     static TRcRef<THttpRequest> Http(THttpOptions aOptions = Fast()) { return MakeRc<THttpRequest>(std::move(aOptions)); }
 
     std::filesystem::path FScratch;
+    std::unique_ptr<TScratchFolder> FScratchFolder;
 };
 
 TEST_F(HttpRequestTest, FormPartsArriveInOrderWithTheirEncodings)

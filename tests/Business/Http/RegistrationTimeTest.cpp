@@ -6,6 +6,7 @@
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/RunableCancelList.h"
 #include "FakeMakerServer.h"
+#include "Support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -38,8 +39,8 @@ protected:
     void SetUp() override
     {
         sServer->Reset();
-        char pattern[] = "/tmp/qm-reg-XXXXXX";
-        FRoot = mkdtemp(pattern);
+        FScratch = std::make_unique<TScratchFolder>("qm-reg");
+        FRoot = FScratch->Path();
         fs::create_directories(FRoot / "prog" / "skin");
         std::ofstream(FRoot / "prog" / "skin" / "Message.cfg")
             << "[Language]\nTavroServerError=无法连接服务器\nAccountNotExists=账户不存在\n";
@@ -48,7 +49,7 @@ protected:
     void TearDown() override
     {
         ::unsetenv("QMC2FOLDER");
-        fs::remove_all(FRoot);
+        FScratch.reset();
     }
     std::unique_ptr<TConfigManager> Config(const std::string& aUrl)
     {
@@ -66,6 +67,7 @@ protected:
     static inline TFakeMakerServer* sServer = nullptr;
     TRetainCountObjectAutoReleasePool FPool;
     fs::path FRoot;
+    std::unique_ptr<TScratchFolder> FScratch;
 };
 
 TEST_F(RegistrationTimeTest, RepliesAndFailures)

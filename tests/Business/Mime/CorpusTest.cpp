@@ -8,7 +8,7 @@
 #include "Business/Mime/MessageBuilder.h"
 #include "Business/Mime/MessageIo.h"
 #include "Business/Mime/PromotionPayload.h"
-#include "Runtime/IniFile.h"
+#include "Runtime/AsciiText.h"
 
 #include <gtest/gtest.h>
 

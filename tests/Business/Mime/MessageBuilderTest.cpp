@@ -6,6 +6,7 @@
 #include "Business/Mime/MessageIo.h"
 #include "Business/Mime/PromotionPayload.h"
 #include "Support/ExpectMessage.h"
+#include "Support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -51,12 +52,12 @@ protected:
     void SetUp() override
     {
         EnsureGMimeInitialised();
-        char pattern[] = "/tmp/qm-mime-XXXXXX";
-        FFolder = mkdtemp(pattern);
+        FScratch = std::make_unique<TScratchFolder>("qm-mime");
+        FFolder = FScratch->Path();
         std::ofstream(FFolder / "pic.png", std::ios::binary) << std::string("\x89PNG\r\n\x1a\n-picture-", 17);
         std::ofstream(FFolder / "offer.pdf", std::ios::binary) << "%PDF-1.4 offer";
     }
-    void TearDown() override { fs::remove_all(FFolder); }
+    void TearDown() override { FScratch.reset(); }
 
     TIdMessageBuilderAttachment Inline() const
     {
@@ -76,6 +77,7 @@ protected:
     }
 
     fs::path FFolder;
+    std::unique_ptr<TScratchFolder> FScratch;
 };
 
 TEST_F(MessageBuilderTest, TheEightTreesAndBack)

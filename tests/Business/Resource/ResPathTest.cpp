@@ -1,7 +1,7 @@
-#include "Business/Resource/Lookup3.h"
 #include "Business/Resource/ResPath.h"
 #include "Business/Resource/ResPathCheck.h"
 #include "Runtime/AutoReleasePool.h"
+#include "Runtime/Lookup3.h"
 #include "Support/ExpectMessage.h"
 
 #include <gtest/gtest.h>

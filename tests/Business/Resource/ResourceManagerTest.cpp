@@ -1,3 +1,4 @@
+#include "Business/Business.h"
 #include "Business/Resource/ProcRunableWithResPath.h"
 #include "Business/Resource/ResPathCheck.h"
 #include "Business/Resource/ResourceManager.h"
@@ -61,7 +62,7 @@ class ResourceManagerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TResourceManager::BuildInstance();
+        TResourceManager::BuildInstance(TBusiness::VisitorFactories());
         RegisterResVisitorFactory(rtProductGroup, &FAccounts);
         RegisterResVisitorFactory(rtAccountAddressBookFolder, &FFolders);
     }

@@ -3,6 +3,7 @@
 #include "Business/Server/ServerDriver.h"
 #include "Runtime/AutoReleasePool.h"
 #include "Support/AccountManagers.h"
+#include "Support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -172,8 +173,8 @@ class SchedulerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/qm-scheduler-XXXXXX";
-        FData = mkdtemp(pattern);
+        FScratch = std::make_unique<TScratchFolder>("qm-scheduler");
+        FData = FScratch->Path();
         FManagers = std::make_unique<TAccountManagers>(FData);
         FScheduler = MakeRc<TSchedulingRunable>(FClock);
         FScheduler->SetTranslationServiceOn([this] { return FServiceOn.load(); });
@@ -208,7 +209,7 @@ protected:
         FScheduler = nullptr;
         FAccounts.clear();
         FManagers.reset();
-        fs::remove_all(FData);
+        FScratch.reset();
     }
 
     TRcResPath* Account(bool aAutomatic, int aInterval = 10)
@@ -238,6 +239,7 @@ protected:
 
     TRetainCountObjectAutoReleasePool FPool;
     fs::path FData;
+    std::unique_ptr<TScratchFolder> FScratch;
     std::unique_ptr<TAccountManagers> FManagers;
     std::vector<TRcRef<TRcAccount>> FAccounts;
     std::shared_ptr<TFakeClock> FClock = std::make_shared<TFakeClock>();
@@ -574,8 +576,8 @@ TEST(WorkerTest, TextForm)
 TEST(ServerDriverTest, FollowsTheAccountListAndShutsDownAHangingTransfer)
 {
     TRetainCountObjectAutoReleasePool pool;
-    char pattern[] = "/tmp/qm-driver-XXXXXX";
-    const fs::path data = mkdtemp(pattern);
+    const TScratchFolder scratch("qm-driver");
+    const fs::path& data = scratch.Path();
     {
         TAccountManagers managers(data);
         TServerDriver::BuildInstance();
@@ -625,7 +627,6 @@ TEST(ServerDriverTest, FollowsTheAccountListAndShutsDownAHangingTransfer)
         EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
         TServerDriver::ReleaseInstance();
     }
-    fs::remove_all(data);
 }
 
 } // namespace

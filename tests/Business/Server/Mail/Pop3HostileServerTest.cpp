@@ -5,6 +5,7 @@
 #include "Business/Server/Mail/Pop3Client.h"
 #include "Business/Server/Mail/TransportErrors.h"
 #include "Support/Certificate.h"
+#include "Support/ScratchFolder.h"
 #include "Support/ScriptedServer.h"
 
 #include <arpa/inet.h>
@@ -47,19 +48,8 @@ TTransportSettings Local(int aPort, TTlsMode aMode = tlsmNone)
 const TTestCertificate& ServerCertificate()
 {
     struct TFolder {
-        fs::path Path;
-        TTestCertificate Certificate;
-        TFolder()
-        {
-            char pattern[] = "/tmp/qm-hostile-XXXXXX";
-            Path = ::mkdtemp(pattern);
-            Certificate = MakeSelfSignedCertificate(Path, "localhost");
-        }
-        ~TFolder()
-        {
-            std::error_code ec;
-            fs::remove_all(Path, ec);
-        }
+        TScratchFolder Scratch{"qm-hostile"};
+        TTestCertificate Certificate = MakeSelfSignedCertificate(Scratch.Path(), "localhost");
     };
     static const TFolder folder;
     return folder.Certificate;

@@ -1,15 +1,14 @@
-#include "Schema.h"
+#include "Databases.h"
 
+#include "DataFolder.h"
+#include "Schema.h"
 #include "SchemaUpgrade.h"
 #include "SqliteQuery.h"
 #include "Runtime/Log.h"
 #include "Runtime/TextFormat.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <mutex>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -61,17 +60,6 @@ std::unique_ptr<TSQLiteDatabase> OpenOrBuild(const std::filesystem::path& aFolde
 }
 
 } // namespace
-
-void CreatePrivateFolder(const std::filesystem::path& aFolder)
-{
-    std::error_code ec;
-    if (std::filesystem::is_directory(aFolder, ec))
-        return;
-    if (aFolder.has_parent_path() && aFolder.parent_path() != aFolder)
-        CreatePrivateFolder(aFolder.parent_path());
-    if (::mkdir(aFolder.c_str(), 0700) != 0 && errno != EEXIST)
-        throw Exception("不能创建文件夹 " + aFolder.string() + ": " + std::strerror(errno));
-}
 
 void TAccountDb::RegisterCreateTableProc(TCreateTableProc aProc)
 {

@@ -1,5 +1,6 @@
-#include "Errors.h"
+#include "FatalError.h"
 
+#include "Errors.h"
 #include "Log.h"
 
 #include <cstdio>
