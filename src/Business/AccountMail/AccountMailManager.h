@@ -33,6 +33,9 @@
 class TRcMailComplex;
 class TRcMailContactList;
 class TSQLiteDatabase;
+namespace mailstore {
+struct TMailFolder;
+}
 
 using TMailSendReceiveStates = std::set<TMailSendReceiveState>;
 
@@ -72,10 +75,10 @@ public:
     // Loading; autoreleased, nullptr without a row.
     TRcMail* GetMail(TRcResPath* aMailResPath);
     TRcMail* GetMailForConversationItem(TRcResPath* aResPath);
-    // These never raise: receiving asks them before an account has a
-    // database.
-    TRcMail* GetMailForUid(TRcResPath* aResPath, const std::string& aUid);
-    bool UidExists(TRcResPath* aResPath, const std::string& aUid);
+    // These never raise (an error is logged and reads as "none"):
+    // receiving asks them before an account has a database.
+    TRcMail* GetMailForUid(TRcResPath* aResPath, const std::string& aUid) noexcept;
+    bool UidExists(TRcResPath* aResPath, const std::string& aUid) noexcept;
     bool CheckSourceMail(TRcResPath* aResPath, const std::string& aMailId);
 
     // A new mail with a fresh id, not saved.
@@ -117,10 +120,11 @@ public:
     void SourceMailCorresOriginal(TRcResPath* aResPath, TRcMail* aMail, int aMailType);
     void UpdateNorvelMail(TRcResPath* aResPath, TRcMail* aMail);
 
-    // Flags. The first three log and swallow a database error.
-    void SetMailReadedFlag(TRcResPath* aMailResPath, bool aReadedFlag);
-    void SetMailReceiptFlag(TRcResPath* aMailResPath, bool aReceiptFlag);
-    void SetMailReTranslation(TRcResPath* aMailResPath);
+    // Flags. The first three never raise: a database error is logged and
+    // the flag stays as it was.
+    void SetMailReadedFlag(TRcResPath* aMailResPath, bool aReadedFlag) noexcept;
+    void SetMailReceiptFlag(TRcResPath* aMailResPath, bool aReceiptFlag) noexcept;
+    void SetMailReTranslation(TRcResPath* aMailResPath) noexcept;
     void SetMailSendReceiveState(TRcResPath* aMailResPath, TMailSendReceiveState aState);
     // Marks every mail of the account with that Message-ID as referred to.
     void SetMailReferences(TRcResPath* aResPath, const std::string& aMsgUid);
@@ -170,8 +174,8 @@ public:
     void ReplaceMailHeader(TRcResPath* aResPath, const std::string& aUid, TDateTime aData,
                            const std::string& aFromAddress, const std::string& aSubject);
     // Fills aMsg (cleared first) from the cached row; false when there is
-    // none.
-    bool CheckMailHeaderByUid(TRcResPath* aResPath, TMailHeaderRow& aMsg, const std::string& aUid);
+    // none or it cannot be read (logged).
+    bool CheckMailHeaderByUid(TRcResPath* aResPath, TMailHeaderRow& aMsg, const std::string& aUid) noexcept;
 
     // Start-up duty, before any mail job runs: for every listed account,
     // removes the stored mail files that no row names. One account's
@@ -181,9 +185,15 @@ public:
 private:
     TRcResPathList* FolderMailsInStates(TRcResPath* aResPath, TAccountFolderType aFolder,
                                         const TMailSendReceiveStates& aStates);
-    TRcResPath* Save(TRcResPath* aFolderResPath, TRcMail* aMail, bool aTranslate);
+    TRcResPath* Save(const mailstore::TMailFolder& aFolder, TRcResPath* aFolderResPath, TRcMail* aMail,
+                     bool aTranslate);
     void RemoveFromFolders(TRcResPath* aMailResPath, bool aDirect);
     TRcResPath* FolderPathOf(TRcResPath* aResPath) const;
+    // The folder changes of MoveMailToNorvelBox, inside the caller's
+    // transaction.
+    static void MoveRowsToNorvelBox(TSQLiteDatabase& aDb, TRcMail* aMail, int aMailType);
+    // The folder of aResPath, then the inbox unless it is that folder.
+    void NotifyFolderAndInBox(TRcResPath* aResPath);
 
     TRcRef<TGetMailsOpertion> FDefaultGetMailsOpertion;
     TRcRef<TAccountMailObservable> FObservable;

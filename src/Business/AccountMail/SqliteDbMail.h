@@ -1,6 +1,8 @@
-// TSqliteDbMail: all SQL of the Mail and MailHeader tables. Every value
-// is bound, ids included, so an id that holds a quote or names a column
-// neither fails nor reads another row.
+// TSqliteDbMail: the SQL of the Mail and MailHeader tables
+// (SqliteDbMail.cpp) and of the stored complexes, MailComplex and
+// MailComplexFile (MailComplexStore.cpp). Loading one mail's row is
+// TRcMail's own (Mail.cpp). Every value is bound, ids included, so an id
+// that holds a quote or names a column neither fails nor reads another row.
 #pragma once
 
 #include <filesystem>

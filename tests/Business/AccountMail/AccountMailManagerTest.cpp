@@ -571,7 +571,7 @@ TEST_F(AccountMailManagerTest, TranslationPairsAndFlags)
     EXPECT_EQ(StoredCode(path), 2);
     EXPECT_EQ(StoredCode(source), 7);
     EXPECT_EQ(Manager()->GetMail(path)->FNorvelUid, source->Last()->Id());
-    EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"folder 1", "folder 1", "folder 2"}));
+    EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"folder 1", "folder 2"}));   // each folder once
 
     auto other = Manager()->CreateMail();
     other->FMessageId = "<m@x>";
@@ -596,6 +596,45 @@ TEST_F(AccountMailManagerTest, TranslationPairsAndFlags)
                                                   {msarsPop3FromNorvel, msarsPop3NotTranslate});
     ASSERT_EQ(received->Count(), 1);
     EXPECT_TRUE(received->First()->Equals(Folder(aftReceiving)->Append(path->Last())));
+}
+
+// Linking a pair and moving its mails is one change: when the database
+// refuses a step, nothing of the others stays and nobody is told.
+TEST_F(AccountMailManagerTest, LinkingATranslationPairIsOneChange)
+{
+    TRcResPath* source = Saved(aftInBox, "source");
+    auto translation = Manager()->CreateMail();
+    FNames[translation->ResId()->Id()] = "translation";
+    translation->FSourceType = mrmTranslate;
+    translation->SetSorceResId(source->Last());
+    TRcResPath* path = Manager()->SaveTranslateMail(Folder(aftReceiving), translation.Get());
+    const auto norvelUid = [&](TRcResPath* aPath) { return Manager()->GetMail(aPath)->FNorvelUid; };
+
+    struct TCase {
+        const char* Refused;   // the update the database refuses
+        std::function<void()> Call;
+    };
+    const std::vector<TCase> cases = {
+        // The link is written first, then the moves.
+        {"new.[Type] <> old.[Type]",
+         [&] { Manager()->SourceMailCorresOriginal(path, translation.Get(), TAccountMailManager::kTranslatedMail); }},
+        // The moves first, then the link.
+        {"new.[NorvelUid] <> old.[NorvelUid]",
+         [&] { Manager()->UpdateNorvelMail(source, translation.Get()); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Refused);
+        Db().ExecSQL(std::string("create trigger refuse before update on [Mail] when ") + c.Refused +
+                     " begin select raise(abort, 'refused'); end");
+        TakeEvents();
+        EXPECT_THROW(c.Call(), ESQLiteException);
+        EXPECT_EQ(StoredCode(path), 1);
+        EXPECT_EQ(StoredCode(source), 2);
+        EXPECT_EQ(norvelUid(path), "");
+        EXPECT_EQ(norvelUid(source), "");
+        EXPECT_TRUE(TakeEvents().empty());
+        Db().ExecSQL("drop trigger refuse");
+    }
 }
 
 // The GUI thread lists and marks mails read while the scheduler thread

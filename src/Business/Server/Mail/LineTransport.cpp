@@ -1,6 +1,7 @@
 #include "LineTransport.h"
 
 #include "Runtime/Log.h"
+#include "Runtime/ScopeGuard.h"
 #include "Runtime/TextFormat.h"
 #include "TransportErrors.h"
 
@@ -183,42 +184,38 @@ void TLineTransport::WaitFor(TWait aWait, TClock::time_point aDeadline, std::chr
 void TLineTransport::Connect()
 {
     Close();
-    try {
-        if (Cancelled())
-            throw ETransportCancelled();
-        const auto deadline = TClock::now() + FSettings.ConnectTimeout;
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_NUMERICSERV;
-        addrinfo* found = nullptr;
-        const int rc = ::getaddrinfo(FSettings.Host.c_str(), std::to_string(FSettings.Port).c_str(), &hints, &found);
-        if (rc != 0)
-            throw ESocketError(FormatText("Cannot resolve %s: %s", {FSettings.Host, ::gai_strerror(rc)}));
-        const std::unique_ptr<addrinfo, TAddrInfoFree> addresses(found);
-        std::string failure;
-        for (const addrinfo* a = addresses.get(); a && !FSocket; a = a->ai_next) {
-            try {
-                ConnectTo(*a, deadline);
-            } catch (const ETimeoutError&) {
-                throw;
-            } catch (const ETransportCancelled&) {
-                throw;
-            } catch (const ESocketError& e) {
-                failure = e.what();
-            }
+    const TOnFailure abandonOnError([this]() noexcept { Abandon(); });
+    if (Cancelled())
+        throw ETransportCancelled();
+    const auto deadline = TClock::now() + FSettings.ConnectTimeout;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const int rc = ::getaddrinfo(FSettings.Host.c_str(), std::to_string(FSettings.Port).c_str(), &hints, &found);
+    if (rc != 0)
+        throw ESocketError(FormatText("Cannot resolve %s: %s", {FSettings.Host, ::gai_strerror(rc)}));
+    const std::unique_ptr<addrinfo, TAddrInfoFree> addresses(found);
+    std::string failure;
+    for (const addrinfo* a = addresses.get(); a && !FSocket; a = a->ai_next) {
+        try {
+            ConnectTo(*a, deadline);
+        } catch (const ETimeoutError&) {
+            throw;
+        } catch (const ETransportCancelled&) {
+            throw;
+        } catch (const ESocketError& e) {
+            failure = e.what();
         }
-        if (!FSocket)
-            throw ESocketError(failure.empty() ? "No address for " + FSettings.Host : failure);
-        const int on = 1;
-        ::setsockopt(FSocket.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        TLog::O(lolDebug, "Connected to %s", {PeerName()});
-        if (FSettings.TlsMode == tlsmImplicit)
-            Handshake();
-    } catch (...) {
-        Abandon();
-        throw;
     }
+    if (!FSocket)
+        throw ESocketError(failure.empty() ? "No address for " + FSettings.Host : failure);
+    const int on = 1;
+    ::setsockopt(FSocket.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    TLog::O(lolDebug, "Connected to %s", {PeerName()});
+    if (FSettings.TlsMode == tlsmImplicit)
+        Handshake();
 }
 
 void TLineTransport::ConnectTo(const addrinfo& aAddress, TClock::time_point aDeadline)
@@ -233,11 +230,9 @@ void TLineTransport::ConnectTo(const addrinfo& aAddress, TClock::time_point aDea
             error = errno;
         else {
             FSocket = std::move(socket);   // WaitFor polls FSocket
-            try {
+            {
+                const TOnFailure dropOnError([this]() noexcept { FSocket.Reset(); });
                 WaitFor(TWait::Write, aDeadline, FSettings.ConnectTimeout, "Connection to");
-            } catch (...) {
-                FSocket.Reset();
-                throw;
             }
             socklen_t size = sizeof error;
             if (::getsockopt(FSocket.Get(), SOL_SOCKET, SO_ERROR, &error, &size) != 0)
@@ -254,18 +249,14 @@ void TLineTransport::ConnectTo(const addrinfo& aAddress, TClock::time_point aDea
 
 void TLineTransport::StartTls()
 {
-    try {
-        CheckUsable();
-        if (FTls)
-            throw ETlsError("The connection to " + PeerName() + " is already secured");
-        // Plain text read ahead of the handshake came from outside the
-        // secured session: drop it.
-        FBegin = FEnd = FScanned = 0;
-        Handshake();
-    } catch (...) {
-        Abandon();
-        throw;
-    }
+    const TOnFailure abandonOnError([this]() noexcept { Abandon(); });
+    CheckUsable();
+    if (FTls)
+        throw ETlsError("The connection to " + PeerName() + " is already secured");
+    // Plain text read ahead of the handshake came from outside the
+    // secured session: drop it.
+    FBegin = FEnd = FScanned = 0;
+    Handshake();
 }
 
 void TLineTransport::RaiseTlsError(const std::string& aWhat, int aSslError)
@@ -399,44 +390,36 @@ size_t TLineTransport::ReceiveSome(char* aBuffer, size_t aSize)
 
 std::string TLineTransport::ReadLine()
 {
-    try {
-        for (;;) {
-            const char* start = FBuffer.data() + FBegin;
-            const size_t available = FEnd - FBegin;
-            const void* lf = FScanned < available ? std::memchr(start + FScanned, '\n', available - FScanned)
-                                                  : nullptr;
-            if (lf) {
-                size_t length = static_cast<size_t>(static_cast<const char*>(lf) - start);
-                FBegin += length + 1;
-                FScanned = 0;
-                if (length > 0 && start[length - 1] == '\r')
-                    --length;
-                if (length > FSettings.MaxLineLength)
-                    break;
-                return std::string(start, length);
-            }
-            FScanned = available;
-            if (available > FSettings.MaxLineLength + 1)   // + 1: room for a CR
+    const TOnFailure abandonOnError([this]() noexcept { Abandon(); });
+    for (;;) {
+        const char* start = FBuffer.data() + FBegin;
+        const size_t available = FEnd - FBegin;
+        const void* lf = FScanned < available ? std::memchr(start + FScanned, '\n', available - FScanned)
+                                              : nullptr;
+        if (lf) {
+            size_t length = static_cast<size_t>(static_cast<const char*>(lf) - start);
+            FBegin += length + 1;
+            FScanned = 0;
+            if (length > 0 && start[length - 1] == '\r')
+                --length;
+            if (length > FSettings.MaxLineLength)
                 break;
-            Fill();
+            return std::string(start, length);
         }
-        throw EMalformedReplyError(FormatText("Reply line from %s longer than %u bytes",
-                                              {PeerName(), FSettings.MaxLineLength}));
-    } catch (...) {
-        Abandon();
-        throw;
+        FScanned = available;
+        if (available > FSettings.MaxLineLength + 1)   // + 1: room for a CR
+            break;
+        Fill();
     }
+    throw EMalformedReplyError(FormatText("Reply line from %s longer than %u bytes",
+                                          {PeerName(), FSettings.MaxLineLength}));
 }
 
 std::string_view TLineTransport::Peek()
 {
-    try {
-        if (FBegin == FEnd)
-            Fill();
-    } catch (...) {
-        Abandon();
-        throw;
-    }
+    const TOnFailure abandonOnError([this]() noexcept { Abandon(); });
+    if (FBegin == FEnd)
+        Fill();
     return std::string_view(FBuffer.data() + FBegin, FEnd - FBegin);
 }
 
@@ -457,52 +440,48 @@ void TLineTransport::WriteLine(std::string_view aLine)
 
 void TLineTransport::Write(std::string_view aData)
 {
-    try {
-        CheckUsable();
-        while (!aData.empty()) {
-            const auto deadline = TClock::now() + FSettings.IdleTimeout;
-            size_t written = 0;
-            while (written == 0) {
-                if (Cancelled())
-                    throw ETransportCancelled();
-                if (FTls) {
-                    ERR_clear_error();
-                    errno = 0;
-                    const int n = SSL_write(FTls->Ssl.get(), aData.data(),
-                                            static_cast<int>(std::min<size_t>(aData.size(), INT_MAX)));
-                    if (n > 0) {
-                        written = static_cast<size_t>(n);
-                        break;
-                    }
-                    const int error = SSL_get_error(FTls->Ssl.get(), n);
-                    if (error == SSL_ERROR_WANT_WRITE)
-                        WaitFor(TWait::Write, deadline, FSettings.IdleTimeout, "Write to");
-                    else if (error == SSL_ERROR_WANT_READ)
-                        WaitFor(TWait::Read, deadline, FSettings.IdleTimeout, "Write to");
-                    else
-                        RaiseTlsError("TLS write to " + PeerName() + " failed", error);
-                } else {
-                    const ssize_t n = ::send(FSocket.Get(), aData.data(), aData.size(), MSG_NOSIGNAL);
-                    if (n > 0) {
-                        written = static_cast<size_t>(n);
-                        break;
-                    }
-                    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-                        WaitFor(TWait::Write, deadline, FSettings.IdleTimeout, "Write to");
-                    else if (n < 0 && errno != EINTR)
-                        throw ESocketError(FormatText("Write to %s failed: %s", {PeerName(), std::strerror(errno)}));
+    const TOnFailure abandonOnError([this]() noexcept { Abandon(); });
+    CheckUsable();
+    while (!aData.empty()) {
+        const auto deadline = TClock::now() + FSettings.IdleTimeout;
+        size_t written = 0;
+        while (written == 0) {
+            if (Cancelled())
+                throw ETransportCancelled();
+            if (FTls) {
+                ERR_clear_error();
+                errno = 0;
+                const int n = SSL_write(FTls->Ssl.get(), aData.data(),
+                                        static_cast<int>(std::min<size_t>(aData.size(), INT_MAX)));
+                if (n > 0) {
+                    written = static_cast<size_t>(n);
+                    break;
                 }
+                const int error = SSL_get_error(FTls->Ssl.get(), n);
+                if (error == SSL_ERROR_WANT_WRITE)
+                    WaitFor(TWait::Write, deadline, FSettings.IdleTimeout, "Write to");
+                else if (error == SSL_ERROR_WANT_READ)
+                    WaitFor(TWait::Read, deadline, FSettings.IdleTimeout, "Write to");
+                else
+                    RaiseTlsError("TLS write to " + PeerName() + " failed", error);
+            } else {
+                const ssize_t n = ::send(FSocket.Get(), aData.data(), aData.size(), MSG_NOSIGNAL);
+                if (n > 0) {
+                    written = static_cast<size_t>(n);
+                    break;
+                }
+                if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                    WaitFor(TWait::Write, deadline, FSettings.IdleTimeout, "Write to");
+                else if (n < 0 && errno != EINTR)
+                    throw ESocketError(FormatText("Write to %s failed: %s", {PeerName(), std::strerror(errno)}));
             }
-            aData.remove_prefix(written);
-            FBytesWritten += written;
         }
-    } catch (...) {
-        Abandon();
-        throw;
+        aData.remove_prefix(written);
+        FBytesWritten += written;
     }
 }
 
-void TLineTransport::Close()
+void TLineTransport::Close() noexcept
 {
     if (FTls && FSocket && !Cancelled()) {
         // One try at a close notification; a peer that is not reading does
@@ -514,7 +493,7 @@ void TLineTransport::Close()
     Abandon();
 }
 
-void TLineTransport::Abandon()
+void TLineTransport::Abandon() noexcept
 {
     FTls.reset();
     FSocket.Reset();

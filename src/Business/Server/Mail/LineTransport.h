@@ -88,7 +88,7 @@ public:
 
     // Ends the connection: a TLS close notification when the session is
     // still sound, then the socket is closed. Never raises.
-    void Close();
+    void Close() noexcept;
     // Any thread: wakes the pending call and makes every later one fail.
     void Cancel();
     bool Cancelled() const { return FCancelled.load(std::memory_order_acquire); }
@@ -108,7 +108,7 @@ private:
     size_t ReceiveSome(char* aBuffer, size_t aSize);
     void CheckUsable() const;
     // Closes the connection because of a failure: no TLS close notification.
-    void Abandon();
+    void Abandon() noexcept;
     [[noreturn]] void RaiseTlsError(const std::string& aWhat, int aSslError);
 
     TTransportSettings FSettings;

@@ -1,6 +1,7 @@
 #include "Pop3Client.h"
 
 #include "Runtime/Log.h"
+#include "Runtime/ScopeGuard.h"
 #include "Runtime/TextFormat.h"
 #include "TransportErrors.h"
 
@@ -117,12 +118,11 @@ const TServerReply& TPop3Client::ReadStatus()
 {
     const std::string line = FTransport.ReadLine();
     TLog::O(lolDebug, "POP3 < %s", {line});
-    try {
+    {
+        // A reply we cannot read: whatever follows cannot be matched to a
+        // command any more.
+        const TOnFailure closeOnError([this]() noexcept { FTransport.Close(); });
         FLastReply = ParsePop3StatusLine(line);
-    } catch (...) {
-        // Whatever follows cannot be matched to a command any more.
-        FTransport.Close();
-        throw;
     }
     return *FLastReply;
 }
@@ -157,20 +157,16 @@ void TPop3Client::Connect(const std::string& aUser, const std::string& aPassword
         if (text->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
             throw ETransportError("The POP3 user name or password contains a line break");
     FLastReply.reset();
-    try {
-        FTransport.Connect();
-        if (!ReadStatus().IsSuccess())
-            throw EPop3ReplyError(*FLastReply);
-        if (FTransport.Settings().TlsMode == tlsmStartTls) {
-            Command("STLS");
-            FTransport.StartTls();
-        }
-        Command("USER " + aUser);
-        Command("PASS " + aPassword, "PASS ****");
-    } catch (...) {
-        FTransport.Close();
-        throw;
+    const TOnFailure closeOnError([this]() noexcept { FTransport.Close(); });
+    FTransport.Connect();
+    if (!ReadStatus().IsSuccess())
+        throw EPop3ReplyError(*FLastReply);
+    if (FTransport.Settings().TlsMode == tlsmStartTls) {
+        Command("STLS");
+        FTransport.StartTls();
     }
+    Command("USER " + aUser);
+    Command("PASS " + aPassword, "PASS ****");
 }
 
 std::vector<std::string> TPop3Client::ReadTextLines()
@@ -209,65 +205,61 @@ void TPop3Client::ReadDotTerminated(const TDataSink& aSink)
     // dot that opened a line, or after such a dot and a CR.
     enum class TAt { LineStart, InLine, Dot, DotCr };
     TAt at = TAt::LineStart;
-    try {
-        for (bool done = false; !done;) {
-            const std::string_view data = FTransport.Peek();
-            size_t from = 0;   // [from, i) is message data not yet handed on
-            size_t i = 0;
-            while (i < data.size() && !done) {
-                switch (at) {
-                case TAt::LineStart:
-                    if (data[i] == '.') {
-                        if (i > from)
-                            aSink(data.substr(from, i - from));
-                        from = ++i;   // the dot is never data
-                        at = TAt::Dot;
-                    } else {
-                        at = TAt::InLine;
-                    }
-                    break;
-                case TAt::InLine: {
-                    const void* lf = std::memchr(data.data() + i, '\n', data.size() - i);
-                    if (lf) {
-                        i = static_cast<size_t>(static_cast<const char*>(lf) - data.data()) + 1;
-                        at = TAt::LineStart;
-                    } else {
-                        i = data.size();
-                    }
-                    break;
+    // Mid-message: the rest of it would be read as replies.
+    const TOnFailure closeOnError([this]() noexcept { FTransport.Close(); });
+    for (bool done = false; !done;) {
+        const std::string_view data = FTransport.Peek();
+        size_t from = 0;   // [from, i) is message data not yet handed on
+        size_t i = 0;
+        while (i < data.size() && !done) {
+            switch (at) {
+            case TAt::LineStart:
+                if (data[i] == '.') {
+                    if (i > from)
+                        aSink(data.substr(from, i - from));
+                    from = ++i;   // the dot is never data
+                    at = TAt::Dot;
+                } else {
+                    at = TAt::InLine;
                 }
-                case TAt::Dot:
-                    if (data[i] == '\n') {
-                        done = true;   // "." and a bare LF: the end, too
-                    } else if (data[i] == '\r') {
-                        from = ++i;    // held back: it may end the message
-                        at = TAt::DotCr;
-                    } else {
-                        at = TAt::InLine;
-                    }
-                    break;
-                case TAt::DotCr:
-                    if (data[i] == '\n') {
-                        done = true;
-                    } else {
-                        aSink("\r");
-                        at = TAt::InLine;
-                    }
-                    break;
+                break;
+            case TAt::InLine: {
+                const void* lf = std::memchr(data.data() + i, '\n', data.size() - i);
+                if (lf) {
+                    i = static_cast<size_t>(static_cast<const char*>(lf) - data.data()) + 1;
+                    at = TAt::LineStart;
+                } else {
+                    i = data.size();
                 }
+                break;
             }
-            if (done) {
-                FTransport.Consume(i + 1);
-            } else {
-                if (i > from)
-                    aSink(data.substr(from, i - from));
-                FTransport.Consume(i);
+            case TAt::Dot:
+                if (data[i] == '\n') {
+                    done = true;   // "." and a bare LF: the end, too
+                } else if (data[i] == '\r') {
+                    from = ++i;    // held back: it may end the message
+                    at = TAt::DotCr;
+                } else {
+                    at = TAt::InLine;
+                }
+                break;
+            case TAt::DotCr:
+                if (data[i] == '\n') {
+                    done = true;
+                } else {
+                    aSink("\r");
+                    at = TAt::InLine;
+                }
+                break;
             }
         }
-    } catch (...) {
-        // Mid-message: the rest of it would be read as replies.
-        FTransport.Close();
-        throw;
+        if (done) {
+            FTransport.Consume(i + 1);
+        } else {
+            if (i > from)
+                aSink(data.substr(from, i - from));
+            FTransport.Consume(i);
+        }
     }
 }
 
@@ -319,13 +311,14 @@ TPop3Stat TPop3Client::Stat()
     return stat;
 }
 
-void TPop3Client::Disconnect()
+void TPop3Client::Disconnect() noexcept
 {
     if (FTransport.Connected() && !FTransport.Cancelled()) {
         try {
             SendCmd("QUIT");
         } catch (const std::exception& e) {
             TLog::O(lolDebug, "POP3 QUIT failed: %s", {e.what()});
+        } catch (...) {
         }
     }
     FTransport.Close();

@@ -66,7 +66,7 @@ public:
     TPop3Stat Stat();
 
     // QUIT when the session is sound, then closes. Never raises.
-    void Disconnect();
+    void Disconnect() noexcept;
     // Any thread: ends a pending or later call with ETransportCancelled.
     void Cancel() { FTransport.Cancel(); }
 
