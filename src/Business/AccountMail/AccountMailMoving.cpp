@@ -21,11 +21,14 @@ void TAccountMailManager::RemoveFromFolders(TRcResPath* aMailResPath, bool aDire
             return;
         newCode = (aDirect || *stored == *FolderCodeOf(aftThrashBag)) ? kRemovedCode : *FolderCodeOf(aftThrashBag);
         TSqliteDbMail::SetFolderCode(**account, id, newCode);
+        // With the same commit: a mail gone whose files were still live
+        // would keep them forever (the sweep keeps what a row names).
+        if (newCode == kRemovedCode)
+            TSqliteDbMail::MarkComplexDeleted(**account, id);
     });
     if (!stored || *stored == kRemovedCode)
         return;
     if (newCode == kRemovedCode) {
-        TTransaction::Run(**account, [&] { TSqliteDbMail::MarkComplexDeleted(**account, id); });
         // The mail is out of its folder whatever happens to its files: a
         // file that cannot go now stays marked and goes with a later sweep,
         // and the lists must still hear of the delete.

@@ -254,6 +254,27 @@ TEST_F(AccountMailManagerTest, AFileThatCannotGoDoesNotHideTheDelete)
     EXPECT_GT(Db().GetTableValue("select count(0) from [MailComplexFile] where [Deleted] <> 0"), 0);
 }
 
+// Leaving the trash and giving up the stored files is one change: a
+// failure between the two must not leave a mail gone whose files no sweep
+// may take.
+TEST_F(AccountMailManagerTest, DeletingOutOfTheTrashIsOneTransaction)
+{
+    TRcResPath* path = SavedWithComplex(aftInBox, "m", MessageText("hello", "a@x.com", "b@y.com"));
+    Manager()->DeleteMail(path);
+    TRcResPath* inTrash = Folder(aftThrashBag)->Append(path->Last());
+    Db().ExecSQL("create trigger refuse before update on [MailComplex] begin select raise(abort, 'refused'); end");
+    TakeEvents();
+    EXPECT_THROW(Manager()->DeleteMail(inTrash), ESQLiteException);
+    EXPECT_EQ(StoredCode(path), 6);
+    EXPECT_EQ(Db().GetTableValue("select count(0) from [MailComplexFile] where [Deleted] <> 0"), 0);
+    EXPECT_TRUE(TakeEvents().empty());
+
+    Db().ExecSQL("drop trigger refuse");
+    Manager()->DeleteMail(inTrash);
+    EXPECT_EQ(StoredCode(path), 0);
+    EXPECT_EQ(StoredFileCount(), 0u);
+}
+
 TEST_F(AccountMailManagerTest, MoveMailsIsOneTransaction)
 {
     std::vector<TRcResPath*> received;
