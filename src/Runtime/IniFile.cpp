@@ -2,6 +2,9 @@
 
 #include "AsciiText.h"
 #include "Errors.h"
+#include "FileHandle.h"
+#include "FileSync.h"
+#include "ScopeGuard.h"
 #include "TextConvert.h"
 
 #include <cerrno>
@@ -9,6 +12,8 @@
 #include <cstdlib>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <fstream>
@@ -216,39 +221,68 @@ bool IsKeyLine(std::string_view aLine, std::string_view aKey)
     return eq != std::string_view::npos && SameTextAscii(Trim(trimmed.substr(0, eq)), aKey);
 }
 
+// Writers of one file take turns, threads and processes alike (the
+// command-line tool shares the data folder): each holds the file's lock
+// from reading it to renaming the new text into place, so no update is
+// lost. The lock lives in a file of its own beside it, because the file
+// itself is replaced.
+class TIniWriteLock {
+public:
+    explicit TIniWriteLock(const std::string& aPath)
+        : FFd(::open((aPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600))
+    {
+        if (!FFd)
+            throw Exception("不能写入配置文件 " + aPath + ": " + std::strerror(errno));
+        while (::flock(FFd.Get(), LOCK_EX) != 0)
+            if (errno != EINTR)
+                throw Exception("不能写入配置文件 " + aPath + ": " + std::strerror(errno));
+    }
+
+private:
+    TFileHandle FFd;   // closing it releases the lock
+};
+
+// A fresh temporary beside the file (never a name that may already exist,
+// nor one a symbolic link leads away from), synced, renamed over the file,
+// then the folder synced so the new name survives a power loss.
 void WriteFileAtomically(const std::string& aPath, const std::string& aText)
 {
     struct stat st {};
     const mode_t mode = ::stat(aPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
-    const std::string temp = aPath + ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0)
+    std::string temp = aPath + ".XXXXXX";
+    TFileHandle fd(::mkostemp(temp.data(), O_CLOEXEC));
+    if (!fd)
+        throw Exception("不能写入配置文件 " + aPath + ": " + std::strerror(errno));
+    bool renamed = false;
+    const TOnFailure removeTemp([&]() noexcept {
+        if (!renamed)
+            ::unlink(temp.c_str());
+    });
+    if (::fchmod(fd.Get(), mode) != 0)
         throw Exception("不能写入配置文件 " + aPath + ": " + std::strerror(errno));
     std::size_t written = 0;
     while (written < aText.size()) {
-        const ssize_t n = ::write(fd, aText.data() + written, aText.size() - written);
+        const ssize_t n = ::write(fd.Get(), aText.data() + written, aText.size() - written);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            throw Exception("不能写入配置文件 " + aPath + ": " + std::strerror(error));
-        }
+        if (n < 0)
+            throw Exception("不能写入配置文件 " + aPath + ": " + std::strerror(errno));
         written += static_cast<std::size_t>(n);
     }
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    if (!synced || std::rename(temp.c_str(), aPath.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        throw Exception("不能写入配置文件 " + aPath);
-    }
+    fd.Reset();
+    SyncFile(temp);
+    if (std::rename(temp.c_str(), aPath.c_str()) != 0)
+        throw Exception("不能写入配置文件 " + aPath + ": " + std::strerror(errno));
+    renamed = true;
+    const std::filesystem::path folder = std::filesystem::path(aPath).parent_path();
+    SyncFolder(folder.empty() ? std::filesystem::path(".") : folder);
 }
 
 } // namespace
 
 void WriteIniString(const std::string& aPath, std::string_view aSection, std::string_view aKey, std::string_view aValue)
 {
+    const TIniWriteLock lock(aPath);
     std::string bytes;
     if (std::ifstream in{aPath, std::ios::binary})
         bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

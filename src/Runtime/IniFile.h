@@ -52,8 +52,10 @@ private:
 // of that name in the first section of that name is replaced, a missing
 // key is appended to its section, a missing section to the file. Every
 // other line stays as it was. The file is written as UTF-8 through a
-// temporary file and a rename (mode 0600 when new), so a crash leaves the
-// old file or the new one, never half of one.
+// fresh temporary file and a rename (mode 0600 when new), so a crash leaves
+// the old file or the new one, never half of one. Writers of one file,
+// in this process or another, take turns through "<file>.lock", so none
+// loses another's update.
 void WriteIniString(const std::string& aPath, std::string_view aSection, std::string_view aKey,
                     std::string_view aValue);
 

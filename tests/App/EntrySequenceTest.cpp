@@ -281,6 +281,7 @@ TEST(EntrySequenceTest, ClearAllDataRemovesTheDataItemsOnly)
                                           "已删除 " + (data / "4.0.1").string(),
                                           // made by the configuration's first load
                                           "已删除 " + (data / "QuillmarClient.cfg").string(),
+                                          "已删除 " + (data / "QuillmarClient.cfg.lock").string(),
                                           "程序结束",
                                           "程序结束",
                                           "Log 结束",

@@ -1,4 +1,5 @@
 #include "Runtime/CommandLine.h"
+#include "Runtime/FileSync.h"
 #include "Runtime/IniFile.h"
 #include "Support/ScratchFolder.h"
 
@@ -7,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <set>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -98,6 +102,49 @@ TEST(IniFileTest, WritingKeepsEverythingElse)
     struct stat st {};
     ::stat((folder + "/fresh.cfg").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// Two writers at once lose nothing, and the write goes through a fresh
+// temporary that no link can lead elsewhere; then the folder is synced.
+TEST(IniFileTest, WritersTakeTurnsThroughAFreshTemporary)
+{
+    const TScratchFolder scratch("qm-ini");
+    const std::string path = (scratch.Path() / "user.cfg").string();
+    const std::string victim = (scratch.Path() / "victim").string();
+    std::ofstream(victim) << "keep me";
+    std::filesystem::create_symlink(victim, path + ".tmp");
+
+    std::vector<std::pair<TSyncKind, std::string>> syncs;
+    SetSyncObserver([&](TSyncKind aKind, const std::filesystem::path& aPath) {
+        syncs.emplace_back(aKind, aPath.string());
+    });
+    WriteIniString(path, "S", "First", "1");
+    SetSyncObserver(nullptr);
+    ASSERT_EQ(syncs.size(), 2u);
+    EXPECT_EQ(syncs[0].first, TSyncKind::File);
+    EXPECT_EQ(std::filesystem::path(syncs[0].second).parent_path(), scratch.Path());
+    EXPECT_NE(syncs[0].second, path);
+    EXPECT_EQ(syncs[1], std::make_pair(TSyncKind::Folder, scratch.Path().string()));
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), "keep me");
+
+    constexpr int kEach = 100;
+    std::vector<std::thread> writers;
+    for (const char* who : {"a", "b"})
+        writers.emplace_back([&, who] {
+            for (int i = 0; i < kEach; ++i)
+                WriteIniString(path, "S", who + std::to_string(i), "v");
+        });
+    for (auto& writer : writers)
+        writer.join();
+    const auto ini = TIniFile::LoadFromFile(path);
+    for (const char* who : {"a", "b"})
+        for (int i = 0; i < kEach; ++i)
+            EXPECT_EQ(ini.ReadString("S", who + std::to_string(i), "lost"), "v") << who << i;
+    std::set<std::string> left;   // no temporary stays behind
+    for (const auto& entry : std::filesystem::directory_iterator(scratch.Path()))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"user.cfg", "user.cfg.lock", "user.cfg.tmp", "victim"}));
 }
 
 TEST(IniFileTest, NumbersAndBooleans)

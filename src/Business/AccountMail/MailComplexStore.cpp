@@ -6,12 +6,14 @@
 #include "MailComplex.h"
 #include "Business/Data/SqliteQuery.h"
 #include "Runtime/Errors.h"
+#include "Runtime/FileSync.h"
 #include "Runtime/GuidId.h"
 #include "Runtime/Log.h"
 
 #include <fcntl.h>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <set>
 #include <unistd.h>
 #include <zip.h>
@@ -31,17 +33,6 @@ struct TStoredPart {
     std::string Name;
     bool NeedTranslate;
 };
-
-void SyncFile(const fs::path& aPath)
-{
-    const int fd = ::open(aPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw Exception("不能打开文件 " + aPath.string());
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    if (!synced)
-        throw Exception("不能写入文件 " + aPath.string());
-}
 
 void ZipInto(const fs::path& aSource, const fs::path& aArchive, const std::string& aEntryName)
 {
@@ -119,6 +110,129 @@ std::string SafeStoredName(const std::string& aName, const char* aFallback)
     return name;
 }
 
+
+struct TStoredRow {
+    std::string FileId;
+    int Type;
+    bool Valid;
+    std::string ContentId;
+    std::string FileName;
+    bool NeedTranslate;
+};
+
+struct TStoredComplex {
+    std::vector<TStoredRow> Rows;
+    bool Promot = false;
+};
+
+// The rows of a live complex, read together in one short transaction, so
+// no file work happens while the connection is held.
+std::optional<TStoredComplex> ReadStoredComplex(TSQLiteDatabase& aDb, const std::string& aId)
+{
+    std::optional<TStoredComplex> stored;
+    TTransaction::Run(aDb, [&] {
+        TSQLiteUniTable head(aDb, "select [Promot] from [MailComplex] where ([Id] = ?) and ([Deleted] = 0)");
+        head.BindStr(1, aId);
+        if (head.Eof())
+            return;
+        stored.emplace();
+        stored->Promot = head.FieldAsInteger(0) == 1;
+        TSQLiteUniTable rows(aDb, "select  [Id],  [Type],  [Valid], [ContentId], [FileName], [NeedTranslate] from "
+                                  "[MailComplexFile] where ([ComplexId] = ?) and ([Deleted] = 0) order by [Type], "
+                                  "[SortNumber]");
+        rows.BindStr(1, aId);
+        for (; !rows.Eof(); rows.Next())
+            stored->Rows.push_back({rows.FieldAsString(0), static_cast<int>(rows.FieldAsInteger(1)),
+                                    rows.FieldAsBoolean(2), rows.FieldAsString(3), rows.FieldAsString(4),
+                                    rows.FieldAsBoolean(5)});
+    });
+    return stored;
+}
+
+// Streams aSource into aTarget (a stored part can be large).
+void CopyStoredFile(const fs::path& aSource, const fs::path& aTarget)
+{
+    std::ifstream in(aSource, std::ios::binary);
+    if (!in)
+        throw Exception("不能打开文件 " + aSource.string());
+    std::ofstream out(aTarget, std::ios::binary | std::ios::trunc);
+    char buffer[65536];
+    while (in) {
+        in.read(buffer, sizeof buffer);
+        out.write(buffer, in.gcount());
+    }
+    if (in.bad() || !out)
+        throw Exception("不能复制文件 " + aSource.string());
+}
+
+// Copies the stored parts into fresh working files. False when a part's
+// file is gone (the complex was replaced meanwhile); the working files
+// made so far are removed then.
+bool ExtractStoredComplex(const TStoredComplex& aStored, const fs::path& aMailsPath, TRcMailComplex& aComplex)
+{
+    std::vector<fs::path> made;
+    for (const TStoredRow& row : aStored.Rows) {
+        if (!IsGuidId(row.FileId))
+            continue;
+        const fs::path plain = aMailsPath / (row.FileId + ".mcf");
+        const fs::path zipped = aMailsPath / (row.FileId + ".mcfz");
+        std::error_code ec;
+        const bool isPlain = fs::exists(plain, ec);
+        if (!isPlain && !fs::exists(zipped, ec)) {
+            for (const auto& file : made)
+                fs::remove(file, ec);
+            return false;
+        }
+        const fs::path working = TRcMailComplex::GetTempFileName(SafeStoredName(row.FileName, "part.dat"));
+        made.push_back(working);
+        if (isPlain)
+            CopyStoredFile(plain, working);
+        else
+            UnzipFirst(zipped, working);
+        switch (row.Type) {
+        case mcftRaw:
+            aComplex.Raw()->FValid = row.Valid;
+            if (row.Valid)
+                aComplex.Raw()->FFileName = working;
+            break;
+        case mcftHeader: aComplex.MsgHeader()->FFileName = working; break;
+        case mcftHtmlBody: aComplex.HtmlBody()->FFileName = working; break;
+        case mcftHtmlFile: {
+            auto file = MakeRc<TRcMailComplexHtmlFile>();
+            file->FFileName = working;
+            file->FRealFileName = row.FileName;
+            file->FContentId = row.ContentId;
+            aComplex.HtmlFileList()->Add(file.Get());
+            break;
+        }
+        case mcftAttachment: {
+            auto file = MakeRc<TRcMailComplexAttachmentFile>();
+            file->FFileName = working;
+            file->FRealFileName = row.FileName;
+            file->FNeedTranslate = row.NeedTranslate;
+            aComplex.AttachmentFileList()->Add(file.Get());
+            break;
+        }
+        default: break;
+        }
+    }
+    return true;
+}
+
+TRcMailComplex* FinishLoadedComplex(TRcMailComplex& aComplex, bool aPromot)
+{
+    aComplex.FExtension = aPromot;
+    aComplex.MessageHeaderLoadFromFile();
+    const std::string page = "<META http-equiv=Content-Type content=\"text/html; charset=utf-8\">" +
+                             TRcMailComplex::MakeNoCidHtmlString(aComplex.HtmlBody()->ReadHtmlContent(),
+                                                                 aComplex.HtmlFileList());
+    const std::string subject = aComplex.Subject();
+    aComplex.NoCidHtmlBody()->FFileName =
+        TRcMailComplex::GetTempFileName((subject.empty() ? "empty_subject" : subject) + ".html");
+    aComplex.NoCidHtmlBody()->WriteHtmlContent(page);
+    return &aComplex;
+}
+
 } // namespace
 
 bool TSqliteDbMail::IsArchived(const fs::path& aFileName, int64_t aSize)
@@ -135,7 +249,8 @@ bool TSqliteDbMail::SaveMailComplex(TSQLiteDatabase& aDb, const fs::path& aMails
                                     TRcMailComplex& aComplex)
 {
     aComplex.MessageHeaderSaveToFile();
-    fs::create_directories(aMailsPath);
+    if (fs::create_directories(aMailsPath))
+        SyncFolder(aMailsPath.parent_path());
     const std::string subject = aComplex.Subject();
     const std::string base = subject.empty() ? "empty_subject" : subject;
 
@@ -152,6 +267,8 @@ bool TSqliteDbMail::SaveMailComplex(TSQLiteDatabase& aDb, const fs::path& aMails
         for (TRcMailComplexAttachmentFile* file : *aComplex.AttachmentFileList())
             parts.push_back(StorePart(aMailsPath, file->FFileName, mcftAttachment, sort++, "",
                                       SafeStoredName(file->FRealFileName, "attachment.dat"), file->FNeedTranslate));
+        // The new names last: a row never names a file a power loss can take.
+        SyncFolder(aMailsPath);
     } catch (...) {
         std::error_code ec;
         for (const auto& part : parts)
@@ -255,61 +372,16 @@ int TSqliteDbMail::SweepMailFiles(TSQLiteDatabase& aDb, const fs::path& aMailsPa
 
 TRcMailComplex* TSqliteDbMail::LoadMailComplex(TSQLiteDatabase& aDb, const fs::path& aMailsPath, const std::string& aId)
 {
-    if (aDb.GetTableValue("select count(0) from [MailComplex] where ([Id] = ?) and ([Deleted] = 0)",
-                          [&](TSQLiteUniTable& q) { q.BindStr(1, aId); }) == 0)
-        return nullptr;
-    TRcMailComplex* complex = TRcMailComplex::CreateAndAutoRelease();
-    TSQLiteUniTable rows(aDb, "select  [Id],  [Type],  [Valid], [ContentId], [FileName], [NeedTranslate] from "
-                              "[MailComplexFile] where ([ComplexId] = ?) and ([Deleted] = 0) order by [Type], "
-                              "[SortNumber]");
-    rows.BindStr(1, aId);
-    for (; !rows.Eof(); rows.Next()) {
-        const std::string fileId = rows.FieldAsString(0);
-        if (!IsGuidId(fileId))
-            continue;
-        const std::string name = SafeStoredName(rows.FieldAsString(4), "part.dat");
-        const fs::path working = TRcMailComplex::GetTempFileName(name);
-        std::error_code ec;
-        const fs::path plain = aMailsPath / (fileId + ".mcf");
-        if (fs::exists(plain, ec))
-            fs::copy_file(plain, working, fs::copy_options::overwrite_existing);
-        else
-            UnzipFirst(aMailsPath / (fileId + ".mcfz"), working);
-        switch (rows.FieldAsInteger(1)) {
-        case mcftRaw:
-            complex->Raw()->FValid = rows.FieldAsBoolean(2);
-            if (complex->Raw()->FValid)
-                complex->Raw()->FFileName = working;
-            break;
-        case mcftHeader: complex->MsgHeader()->FFileName = working; break;
-        case mcftHtmlBody: complex->HtmlBody()->FFileName = working; break;
-        case mcftHtmlFile: {
-            auto file = MakeRc<TRcMailComplexHtmlFile>();
-            file->FFileName = working;
-            file->FRealFileName = rows.FieldAsString(4);
-            file->FContentId = rows.FieldAsString(3);
-            complex->HtmlFileList()->Add(file.Get());
-            break;
-        }
-        case mcftAttachment: {
-            auto file = MakeRc<TRcMailComplexAttachmentFile>();
-            file->FFileName = working;
-            file->FRealFileName = rows.FieldAsString(4);
-            file->FNeedTranslate = rows.FieldAsBoolean(5);
-            complex->AttachmentFileList()->Add(file.Get());
-            break;
-        }
-        default: break;
-        }
+    // A save on another thread may replace the complex between reading its
+    // rows and copying its files (and sweep the old files): read again.
+    for (int attempt = 1;; ++attempt) {
+        const auto stored = ReadStoredComplex(aDb, aId);
+        if (!stored)
+            return nullptr;
+        TRcMailComplex* complex = TRcMailComplex::CreateAndAutoRelease();
+        if (ExtractStoredComplex(*stored, aMailsPath, *complex))
+            return FinishLoadedComplex(*complex, stored->Promot);
+        if (attempt == 3)
+            throw Exception("邮件的文件不存在：" + aId);
     }
-    complex->FExtension = aDb.GetTableValue("select [Promot] from [MailComplex] where ([Id] = ?) and ([Deleted] = 0)",
-                                            [&](TSQLiteUniTable& q) { q.BindStr(1, aId); }) == 1;
-    complex->MessageHeaderLoadFromFile();
-    const std::string page = "<META http-equiv=Content-Type content=\"text/html; charset=utf-8\">" +
-                             TRcMailComplex::MakeNoCidHtmlString(complex->HtmlBody()->ReadHtmlContent(),
-                                                                 complex->HtmlFileList());
-    const std::string subject = complex->Subject();
-    complex->NoCidHtmlBody()->FFileName = TRcMailComplex::GetTempFileName((subject.empty() ? "empty_subject" : subject) + ".html");
-    complex->NoCidHtmlBody()->WriteHtmlContent(page);
-    return complex;
 }

@@ -3,6 +3,8 @@
 #include "Runtime/ProgramPaths.h"
 
 #include <array>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -27,9 +29,17 @@ std::vector<std::filesystem::path> ClearDataFolderItems(const std::filesystem::p
 {
     std::vector<std::filesystem::path> removed;
     const bool besideProgram = SameFolder(aDataFolder, aProgramFolder);
+    std::vector<std::string> items;
     for (const char* item : kDataItems) {
         if (besideProgram && std::string_view(item) == kBaseConfigFileName)
             continue;
+        items.emplace_back(item);
+        // Settings files have a lock file beside them for their writers.
+        const std::string_view name(item);
+        if (name.ends_with(".cfg") || name.ends_with(".ini"))
+            items.push_back(items.back() + ".lock");
+    }
+    for (const std::string& item : items) {
         const auto path = aDataFolder / item;
         std::error_code ec;
         if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec)))

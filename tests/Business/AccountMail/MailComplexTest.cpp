@@ -8,17 +8,25 @@
 #include "Business/Mime/ComposeHeaders.h"
 #include "Business/Mime/MessageIo.h"
 #include "Runtime/AutoReleasePool.h"
+#include "Runtime/FileHandle.h"
+#include "Runtime/FileSync.h"
 #include "Runtime/RcRef.h"
 #include "Support/RunFolderTest.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
+#include <future>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -191,6 +199,65 @@ TEST_F(MailComplexTest, TheSweepRemovesFilesNoRowNamesAndNothingWhenRowsCannotBe
     FDb->ExecSQL("drop table [MailComplexFile]");
     EXPECT_ANY_THROW(TSqliteDbMail::SweepMailFiles(*FDb, FMails));
     EXPECT_EQ(StoredFiles().size(), after.size() + 1);
+}
+
+// Files, then their folder, then the rows: after a power loss a row never
+// names a file that is not there.
+TEST_F(MailComplexTest, StoredFilesAndTheirFolderAreSyncedBeforeTheRowsCommit)
+{
+    TRcMailComplex* complex = ReceivedComplex();
+    TSQLiteDatabase reader(FData / "acc" / "Account.db");   // sees only what is committed
+    std::vector<std::string> steps;
+    SetSyncObserver([&](TSyncKind aKind, const fs::path& aPath) {
+        const bool committed =
+            reader.GetTableValue("select count(0) from [MailComplexFile] where [ComplexId] = 'mail-1'") > 0;
+        std::string step = aKind == TSyncKind::File ? "file " : "folder ";
+        step += aPath.parent_path() == FMails ? "in Mails" : aPath.filename().string();
+        steps.push_back(step + (committed ? " after the commit" : ""));
+    });
+    TSqliteDbMail::SaveMailComplex(*FDb, FMails, "mail-1", *complex);
+    SetSyncObserver(nullptr);
+    const std::vector<std::string> expected = {"folder acc",    "file in Mails", "file in Mails", "file in Mails",
+                                               "file in Mails", "file in Mails", "file in Mails", "folder Mails"};
+    EXPECT_EQ(steps, expected);
+    EXPECT_EQ(reader.GetTableValue("select count(0) from [MailComplexFile] where [ComplexId] = 'mail-1'"), 6);
+}
+
+// Copying a stored part out takes as long as the part is large: the
+// account's connection is free for the other thread meanwhile.
+TEST_F(MailComplexTest, LoadingCopiesTheFilesWithoutHoldingTheConnection)
+{
+    TSqliteDbMail::SaveMailComplex(*FDb, FMails, "mail-1", *ReceivedComplex());
+    // One stored part becomes a pipe: the loader waits in it until this
+    // thread writes the part.
+    fs::path part;
+    for (const auto& entry : fs::directory_iterator(FMails))
+        if (entry.path().extension() == ".mcf")
+            part = entry.path();
+    ASSERT_FALSE(part.empty());
+    const std::string bytes = Read(part);
+    fs::remove(part);
+    ASSERT_EQ(::mkfifo(part.c_str(), 0600), 0);
+
+    auto loading = std::async(std::launch::async, [&] {
+        TRetainCountObjectAutoReleasePool pool;
+        TRcMailComplex* loaded = TSqliteDbMail::LoadMailComplex(*FDb, FMails, "mail-1");
+        return loaded ? loaded->AttachmentFileList()->Count() : -1;
+    });
+    TFileHandle writer;
+    while (!writer && loading.wait_for(10ms) != std::future_status::ready)
+        writer.Reset(::open(part.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    ASSERT_TRUE(writer) << "the loader never opened the part";
+
+    // The loader is inside the file work now.
+    auto query = std::async(std::launch::async, [&] { return FDb->GetTableValue("select count(0) from [Mail]"); });
+    EXPECT_EQ(query.wait_for(20s), std::future_status::ready) << "the connection is held during the file work";
+
+    ::fcntl(writer.Get(), F_SETFL, 0);
+    ASSERT_EQ(::write(writer.Get(), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    writer.Reset();
+    EXPECT_EQ(loading.get(), 2);
+    query.get();
 }
 
 TEST_F(MailComplexTest, StoredNamesNeverLeaveTheRunFolder)
