@@ -57,12 +57,19 @@ TRcAccount* TAccountManager::GetAccount(const TRcResId* aResId)
 {
     if (!aResId)
         return nullptr;
-    std::lock_guard lock(FCacheMutex);
-    if (auto* cached = static_cast<TRcAccount*>(FAccountCacheMap->GetValue(aResId)))
-        return cached;
-    auto account = MakeRc<TRcAccountForSqlite>(aResId->Id());
-    FAccountCacheMap->PutValue(account->ResId(), account.Get());
-    return account.Get();   // the cache holds it
+    TRcRef<TRcAccount> account;
+    {
+        std::lock_guard lock(FCacheMutex);
+        account = TRcRef<TRcAccount>::Retain(static_cast<TRcAccount*>(FAccountCacheMap->GetValue(aResId)));
+        if (!account) {
+            account = MakeRc<TRcAccountForSqlite>(aResId->Id());
+            FAccountCacheMap->PutValue(account->ResId(), account.Get());
+        }
+    }
+    // The caller's pool holds it as well: a save or a delete on another
+    // thread may take it out of the cache while the caller still reads it.
+    account->AutoRelease();
+    return account.Detach();
 }
 
 TRcAccount* TAccountManager::GetAccount(const TRcResPath* aResPath)

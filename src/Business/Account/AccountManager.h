@@ -31,7 +31,8 @@ public:
     // Accounts.db. Ids that cannot name a folder are skipped.
     TRcResIdList* GetAccounts();
     // The cached record, or a new one that is cached (any valid id gives a
-    // record, saved or not). Not retained for the caller.
+    // record, saved or not). Autoreleased: the caller's pool keeps it
+    // alive even when another thread replaces or deletes the cached one.
     TRcAccount* GetAccount(const TRcResId* aResId);
     // Element 0 of the path, when it is an account; nullptr otherwise.
     TRcAccount* GetAccount(const TRcResPath* aResPath);

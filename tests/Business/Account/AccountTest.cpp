@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include <cmath>
 #include <fstream>
@@ -190,8 +191,14 @@ TEST_F(AccountTest, SavingListsAccountsInOrderWithOneNotificationEach)
     // The cache gives one record per account, whichever thread asks.
     TRcAccount* a = nullptr;
     TRcAccount* b = nullptr;
-    std::thread t1([&] { a = Manager()->GetAccount(second->ResId()); });
-    std::thread t2([&] { b = Manager()->GetAccount(second->ResId()); });
+    std::thread t1([&] {
+        TRetainCountObjectAutoReleasePool pool;
+        a = Manager()->GetAccount(second->ResId());
+    });
+    std::thread t2([&] {
+        TRetainCountObjectAutoReleasePool pool;
+        b = Manager()->GetAccount(second->ResId());
+    });
     t1.join();
     t2.join();
     EXPECT_EQ(a, b);
@@ -334,6 +341,35 @@ TEST_F(AccountTest, StartUpSweepsEveryAccountsOrphanMailFiles)
         EXPECT_FALSE(fs::exists(orphan)) << orphan;
         EXPECT_TRUE(fs::is_directory(orphan.parent_path()));
     }
+}
+
+// A record one thread reads while another saves a new record of the same
+// account (which replaces the cached one): the reader's record stays alive
+// for as long as its pool holds it.
+TEST_F(AccountTest, ARecordStaysAliveWhileAnotherThreadReplacesIt)
+{
+    auto account = SavedAccount("a@example.com");
+    const std::string id = account->ResId()->Id();
+    TRcRef<TRcResPath> path = TRcRef<TRcResPath>::Retain(TRcResPath::CreateAndAutoRelease({account->ResId()}));
+    std::atomic<bool> done{false};
+    std::atomic<int> reads{0};
+    std::thread reader([&] {
+        while (!done) {
+            TRetainCountObjectAutoReleasePool pool;
+            if (TRcAccount* read = Manager()->GetAccount(path.Get()))
+                for (int i = 0; i < 50; ++i)
+                    reads += read->AutoReveiveEarliestDate() != 0 ? 1 : 0;
+        }
+    });
+    for (int i = 0; i < 400; ++i) {
+        auto copy = MakeRc<TRcAccountForSqlite>(id);
+        copy->SetAutoReveiveEarliestDate(45000 + i);
+        Manager()->SaveAccount(copy.Get());
+    }
+    done = true;
+    reader.join();
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_EQ(Manager()->GetAccount(path.Get())->AutoReveiveEarliestDate(), 45399);
 }
 
 TEST_F(AccountTest, FacePicturesAreOnePlainName)
