@@ -158,7 +158,14 @@ void TSchedulingRunable::Cancel()
 
 void TSchedulingRunable::Terminate()
 {
-    FTerminated = true;
+    {
+        std::lock_guard lock(FLock);
+        FTerminated = true;
+        // Shutting down waits for the thread: whatever runs ends as soon as
+        // it can, and nothing clears this again.
+        FObservable->FCancel = true;
+        FObservable->CancelList().Cancel();
+    }
     FEvent.Set();
 }
 
@@ -238,6 +245,13 @@ void TSchedulingRunable::Run()
 
 double TSchedulingRunable::RunWorkList()
 {
+    {
+        // A cancel is for the work from here on: one that comes while the
+        // batch starts must reach its first transfer. After Terminate it
+        // stays.
+        std::lock_guard lock(FLock);
+        FObservable->FCancel = FTerminated.load();
+    }
     FObservable->NotifyProcessBegin();
     TFinally end([this] { FObservable->NotifyProcessEnd(); });
     {
@@ -252,12 +266,10 @@ double TSchedulingRunable::RunWorkList()
     const TDateTime due = FClock->Now() + kDueSlackSeconds / 86400.0;
     for (TRcWorker* worker : *FInnerRunWorkerList)
         worker->SetRunState(worker->AtTime() > due ? TRcWorker::wrsNoToTime : TRcWorker::wrsWaitRun);
-    {
-        std::lock_guard lock(FLock);
-        FObservable->FCancel = false;
-    }
     FObservable->FHasErrorOccur = false;
     for (TRcWorker* worker : *FInnerRunWorkerList) {
+        if (FTerminated)
+            break;
         if (worker->RunState() != TRcWorker::wrsWaitRun)
             continue;
         RunWorker(worker);

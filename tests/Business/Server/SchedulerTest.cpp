@@ -427,6 +427,61 @@ TEST_F(SchedulerTest, AFailingObserverLosesNoJob)
     FScheduler->Observable()->UnRegisterObserver(throwing.Get());
 }
 
+// A cancel that comes while a batch starts (its observers run) reaches the
+// batch's first transfer.
+TEST_F(SchedulerTest, ACancelAsTheBatchStartsReachesItsFirstTransfer)
+{
+    class TCancelling : public TProgressRecorder {
+    public:
+        explicit TCancelling(TSchedulingRunable* aScheduler) : FScheduler(aScheduler) {}
+        void ProcessBegin() override { FScheduler->Cancel(); }
+
+    private:
+        TSchedulingRunable* FScheduler;
+    };
+    auto cancelling = MakeRc<TCancelling>(FScheduler.Get());
+    FScheduler->Observable()->RegisterObserver(cancelling.Get());
+    std::atomic<int> sawCancel{0};
+    FBody = [&](TTransportStep, TTestRunable& aRunable) {
+        if (aRunable.Job().Observable->FCancel)
+            ++sawCancel;
+    };
+    FScheduler->AddPrioritySend(Account(false));
+    Start();
+    FClock->Sleep(2);
+    EXPECT_EQ(Steps(), std::vector<TTransportStep>{tsSmtpSend});   // and no submission
+    EXPECT_EQ(sawCancel.load(), 1);
+    EXPECT_TRUE(Pending().empty());
+    FScheduler->Observable()->UnRegisterObserver(cancelling.Get());
+}
+
+// A terminate wins over every job still waiting in the batch: shutting
+// down never waits for one more transfer.
+TEST_F(SchedulerTest, TerminateEndsTheBatch)
+{
+    std::vector<std::string> ids;
+    for (int i = 0; i < 3; ++i) {
+        FScheduler->AddPrioritySend(Account(false));
+        ids.push_back(FAccounts.back()->Id());
+    }
+    std::atomic<bool> sawCancel{false};
+    FBody = [&](TTransportStep aStep, TTestRunable& aRunable) {
+        if (aStep == tsSmtpSend && aRunable.Job().AccountResPath->At(0)->Id() == ids[1]) {
+            FScheduler->Terminate();
+            sawCancel = aRunable.Job().Observable->FCancel.load();
+        }
+    };
+    Start();
+    FThread.reset();   // the thread ends by itself
+    std::vector<std::string> sent;
+    for (const auto& call : Calls())
+        sent.push_back(std::string(call.Step == tsSmtpSend ? "send " : "submit ") +
+                       std::to_string(std::find(ids.begin(), ids.end(), call.Account) - ids.begin()));
+    // Priority jobs go to the head of the list: the last added runs first.
+    EXPECT_EQ(sent, (std::vector<std::string>{"send 2", "submit 2", "send 1"}));
+    EXPECT_TRUE(sawCancel);
+}
+
 TEST_F(SchedulerTest, CancelDropsAOneShotJobAndSwitchingOffDropsARunningPeriodicJob)
 {
     TRcResPath* account = Account(true, 1);
