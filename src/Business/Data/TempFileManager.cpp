@@ -80,8 +80,19 @@ TTempFileManager::TTempFileManager(const std::filesystem::path& aDataFolder)
 {
     const auto temp = aDataFolder / "Temp";
     CreatePrivateFolder(temp);
+    // Runs on one data folder (the client, the command-line tool) sweep and
+    // claim their folders one at a time: another run's sweep must never
+    // see a folder between its making and its locking.
+    TFileHandle sweepLock(::open((temp / kLockName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!sweepLock)
+        throw Exception("不能创建临时文件夹 " + temp.string() + ": " + std::strerror(errno));
+    while (::flock(sweepLock.Get(), LOCK_EX) != 0)
+        if (errno != EINTR)
+            throw Exception("不能锁定临时文件夹 " + temp.string() + ": " + std::strerror(errno));
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(temp, ec)) {
+        if (entry.path().filename() == kLockName)
+            continue;
         if (entry.is_directory(ec) && !entry.is_symlink(ec) && IsHeldByAnotherRun(entry.path()))
             continue;
         std::filesystem::remove_all(entry.path(), ec);
@@ -99,8 +110,12 @@ TTempFileManager::TTempFileManager(const std::filesystem::path& aDataFolder)
         break;
     }
     FLock.Reset(::open((FTempFolder / kLockName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (FLock)
-        ::flock(FLock.Get(), LOCK_EX | LOCK_NB);
+    if (!FLock || ::flock(FLock.Get(), LOCK_EX | LOCK_NB) != 0) {
+        // An unlocked folder would be swept by the next run that starts.
+        const std::string error = std::strerror(errno);
+        std::filesystem::remove_all(FTempFolder, ec);
+        throw Exception("不能锁定临时文件夹 " + FTempFolder.string() + ": " + error);
+    }
 }
 
 TTempFileManager::~TTempFileManager()

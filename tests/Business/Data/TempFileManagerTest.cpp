@@ -6,10 +6,12 @@
 
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <sys/file.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -95,6 +97,33 @@ TEST(TempFileManagerTest, StaleRunFoldersGoHeldOnesStay)
     EXPECT_FALSE(fs::exists(temp / "(3)"));
     EXPECT_TRUE(fs::exists(temp / "(2)"));
     ::close(held);
+}
+
+// Runs that start together on one data folder (the client and the
+// command-line tool): each gets a folder of its own that stays, locked
+// from the moment it bears its name, however their sweeps interleave.
+TEST(TempFileManagerTest, RunsStartingTogetherKeepTheirFoldersLocked)
+{
+    TScratchFolder data;
+    for (int round = 0; round < 30; ++round) {
+        constexpr int kRuns = 6;
+        std::vector<std::unique_ptr<TTempFileManager>> runs(kRuns);
+        std::vector<std::thread> starting;
+        for (int i = 0; i < kRuns; ++i)
+            starting.emplace_back([&, i] { runs[i] = std::make_unique<TTempFileManager>(data.Path()); });
+        for (auto& thread : starting)
+            thread.join();
+        std::set<fs::path> folders;
+        for (const auto& run : runs) {
+            ASSERT_TRUE(fs::is_directory(run->TempFolder())) << run->TempFolder() << " in round " << round;
+            folders.insert(run->TempFolder());
+            const int probe = ::open((run->TempFolder() / ".lock").c_str(), O_RDWR | O_CLOEXEC);
+            ASSERT_GE(probe, 0) << run->TempFolder();
+            EXPECT_NE(::flock(probe, LOCK_EX | LOCK_NB), 0) << run->TempFolder() << " is not locked";
+            ::close(probe);
+        }
+        EXPECT_EQ(folders.size(), static_cast<std::size_t>(kRuns));
+    }
 }
 
 } // namespace
