@@ -86,7 +86,10 @@ public:
     // Writes the row into the folder (one transaction; errors roll back
     // and go to the caller), lets the address book take its
     // correspondents, then tells the observers: the mail's content when the
-    // row existed, the folder otherwise. Returns the mail's path.
+    // row existed, the folder otherwise. Returns the mail's path. A mail
+    // read from its row whose row has since moved to another folder or
+    // state (the scheduler sent it, the user moved it) is not written:
+    // EMailChangedMeanwhile.
     TRcResPath* SaveMail(TRcResPath* aFolderResPath, TRcMail* aMail);
     // The same for a translation: its source gets the state "translation
     // source" in the same transaction; the folder is always notified.
@@ -102,13 +105,16 @@ public:
     void DirectDeleteMail(TRcResPath* aMailResPath);
 
     // Within one account; false when the folders differ in account, the
-    // new folder has no code or the mail has no row.
+    // new folder has no code, or the mail is no longer in the folder its
+    // path names (moved meanwhile: it is left where it is).
     bool MoveMail(TRcResPath* aMailResPath, TRcResPath* aNewFolderResPath, TMailSendReceiveState aNewReceiveSendState);
     // Every mail (all from the first one's folder, of the new folder's
     // account) into the new folder with state "none", in one transaction;
     // aMoved receives their new paths, or is emptied when the transaction
-    // fails (the error goes to the caller). The receiving folder is never
-    // notified: it is not shown.
+    // fails (the error goes to the caller). A mail no longer in the folder
+    // its path names was moved meanwhile: it stays where it is, is logged
+    // and is not in aMoved. The receiving folder is never notified: it is
+    // not shown.
     void MoveMails(TRcResPathList* aMailResPaths, TRcResPath* aNewFolderResPath, TRcResPathList* aMoved = nullptr);
     bool MoveMailToInBox(TRcResPath* aResPath, TRcMail* aMail);
 

@@ -57,13 +57,13 @@ bool TAccountMailManager::MoveMail(TRcResPath* aMailResPath, TRcResPath* aNewFol
     const auto target = MailFolderOf(aNewFolderResPath);
     if (!target || !IsMailPath(aMailResPath) || !aMailResPath->At(0)->Equals(aNewFolderResPath->At(0)))
         return false;
+    const auto from = MailFolderOf(aMailResPath->ParentPath());
+    if (!from)
+        return false;
     const std::string& id = aMailResPath->Last()->Id();
     bool moved = false;
     TTransaction::Run(*target->Account, [&] {
-        if (!TSqliteDbMail::Exists(*target->Account, id))
-            return;
-        TSqliteDbMail::SetFolderCodeAndState(*target->Account, id, target->Code, aNewReceiveSendState);
-        moved = true;
+        moved = TSqliteDbMail::MoveIfIn(*target->Account, id, from->Code, target->Code, aNewReceiveSendState);
     });
     if (!moved)
         return false;
@@ -91,10 +91,16 @@ void TAccountMailManager::MoveMails(TRcResPathList* aMailResPaths, TRcResPath* a
             // Another account's mail is not in this database.
             if (!IsMailPath(path) || !path->At(0)->Equals(aNewFolderResPath->At(0)))
                 continue;
-            TSqliteDbMail::SetFolderCodeAndState(*target->Account, path->Last()->Id(), target->Code, msarsNoneUser);
+            const auto from = folders->GetFolderType(path->ParentPath());
+            const auto fromCode = from ? FolderCodeOf(*from) : std::nullopt;
+            if (!fromCode ||
+                !TSqliteDbMail::MoveIfIn(*target->Account, path->Last()->Id(), *fromCode, target->Code, msarsNoneUser)) {
+                TLog::O(lolWorn, "邮件 %s 已不在原来的文件夹，没有移动", {path->Last()->Id()});
+                continue;
+            }
             moved->Add(aNewFolderResPath->Append(path->Last()));
         }
-        });
+    });
     if (aMoved)
         aMoved->AddList(moved.Get());
     if (*oldType != aftReceiving)
@@ -111,6 +117,7 @@ bool TAccountMailManager::MoveMailToInBox(TRcResPath* aResPath, TRcMail* aMail)
     TTransaction::Run(**account, [&] {
         TSqliteDbMail::SetFolderCode(**account, aMail->ResId()->Id(), *FolderCodeOf(aftInBox));
     });
+    MarkMovedTo(aMail, *FolderCodeOf(aftInBox));
     if (TRcResPath* parent = aResPath->ParentPath())
         FObservable->NotifyChanged(parent);
     if (TRcResPath* inbox = StandardFolder(aResPath, aftInBox))

@@ -19,7 +19,8 @@ TRcResPath* TAccountMailManager::Save(const TMailFolder& aFolder, TRcResPath* aF
     bool existed = false;
     TTransaction::Run(*folder->Account, [&] {
         existed = TSqliteDbMail::Exists(*folder->Account, aMail->ResId()->Id());
-        TSqliteDbMail::Save(*folder->Account, *aMail, folder->Code);
+        if (!TSqliteDbMail::Save(*folder->Account, *aMail, folder->Code))
+            throw EMailChangedMeanwhile(aMail->ToString());
         if (aTranslate && aMail->FSourceType == mrmTranslate && aMail->SorceResId())
             TSqliteDbMail::SetState(*folder->Account, aMail->SorceResId()->Id(), msarsPop3TransSource);
     });

@@ -67,6 +67,15 @@ TRcResId* MailId(const std::string& aId)
     return TRcResId::CreateAndAutoRelease(rtAccountMail, aId);
 }
 
+void MarkMovedTo(TRcMail* aMail, int aFolderCode)
+{
+    if (!aMail || !aMail->StoredMark())
+        return;
+    TRcMail::TStoredMark mark = *aMail->StoredMark();
+    mark.FolderCode = aFolderCode;
+    aMail->SetStoredMark(mark);
+}
+
 TRcResIdList* MailIdList(const std::vector<std::string>& aIds)
 {
     auto* list = TRcResIdList::CreateAndAutoRelease();

@@ -59,6 +59,10 @@ TRcResPath* StandardFolder(TRcResPath* aPath, TAccountFolderType aType);
 TRcResPath* FolderPathOfCode(TRcResPath* aPath, int aCode);
 
 TRcResId* MailId(const std::string& aId);
+
+// After a committed move of aMail's own row: a later save of the same
+// object compares with the folder it is in now.
+void MarkMovedTo(TRcMail* aMail, int aFolderCode);
 TRcResIdList* MailIdList(const std::vector<std::string>& aIds);
 
 // Runs aWork; an error is logged as "aWhat 失败：…" and goes no further.

@@ -34,6 +34,12 @@ void TAccountMailManager::MoveRowsToNorvelBox(TSQLiteDatabase& aDb, TRcMail* aMa
     }
 }
 
+// Where MoveRowsToNorvelBox put aMail's own row.
+static int NorvelMoveTarget(int aMailType)
+{
+    return *FolderCodeOf(aMailType == TAccountMailManager::kTranslatedMail ? aftInBox : aftNorvelBox);
+}
+
 void TAccountMailManager::NotifyFolderAndInBox(TRcResPath* aResPath)
 {
     TRcResPath* folder = FolderPathOf(aResPath);
@@ -50,6 +56,8 @@ bool TAccountMailManager::MoveMailToNorvelBox(TRcResPath* aResPath, TRcMail* aMa
     if (!account || !aMail)
         return false;
     TTransaction::Run(**account, [&] { MoveRowsToNorvelBox(**account, aMail, aMailType); });
+    if (aMailType == kTranslationMail || aMailType == kTranslatedMail)
+        MarkMovedTo(aMail, NorvelMoveTarget(aMailType));
     if (TRcResPath* folder = FolderPathOf(aResPath))
         FObservable->NotifyChanged(folder);
     return true;
@@ -65,6 +73,8 @@ void TAccountMailManager::SourceMailCorresOriginal(TRcResPath* aResPath, TRcMail
         UpdateMailCorresNorvel(**account, aMail, aMailType);
         MoveRowsToNorvelBox(**account, aMail, aMailType);
     });
+    if (aMailType == kTranslationMail || aMailType == kTranslatedMail)
+        MarkMovedTo(aMail, NorvelMoveTarget(aMailType));
     NotifyFolderAndInBox(aResPath);
 }
 
@@ -77,6 +87,7 @@ void TAccountMailManager::UpdateNorvelMail(TRcResPath* aResPath, TRcMail* aMail)
         MoveRowsToNorvelBox(**account, aMail, kTranslationMail);
         UpdateMailCorresNorvel(**account, aMail, kTranslationMail);
     });
+    MarkMovedTo(aMail, NorvelMoveTarget(kTranslationMail));
     if (TRcResPath* folder = FolderPathOf(aResPath))
         FObservable->NotifyChanged(folder);
 }

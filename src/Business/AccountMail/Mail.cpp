@@ -9,7 +9,7 @@ constexpr const char* kLoad =
     "select  [SorceResId], [SorceType], [SeenFlag], [SourceLanguage], [TargetLanguage],  [SendReciveState],  [Uid], "
     "[MessageId], [From], [To], [Subject], [Date], [HasAttachmentFlag], [Size],[NorvelUid],[QunFaFlag]  ,[References],"
     "[ReceiptSend],[MailSummary],[reTranslation], [UserSecretary],[Secretaryer],[SecretaryFlag],[SecretaryedType],"
-    "[SecretaryMemo]  from [Mail] where [id] = ?";
+    "[SecretaryMemo], [Type]  from [Mail] where [id] = ?";
 
 struct TFolderCode {
     TAccountFolderType Type;
@@ -86,6 +86,7 @@ TRcMail::TRcMail(TRcResId* aResId, TSQLiteDatabase* aDb)
     FSecretaryFlag = static_cast<int>(row.FieldAsInteger(22));
     FSecretaryedType = static_cast<int>(row.FieldAsInteger(23));
     FSecretaryMemo = row.FieldAsString(24);
+    FStoredMark = TStoredMark{row.FieldAsInteger(25), row.FieldAsInteger(5), FSeenFlag};
 }
 
 std::string TRcMail::ToString() const

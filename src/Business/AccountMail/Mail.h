@@ -39,6 +39,12 @@ TMailSendReceiveState MailSendReceiveStateOf(int64_t aStored);
 std::optional<int> FolderCodeOf(TAccountFolderType aType);
 std::optional<TAccountFolderType> FolderTypeOfCode(int aCode);
 
+// A save that would undo a change made meanwhile by the other thread.
+class EMailChangedMeanwhile : public Exception {
+public:
+    explicit EMailChangedMeanwhile(const std::string& aSubject) : Exception("邮件已在别处被改动，没有保存：" + aSubject) {}
+};
+
 class TRcMail : public TRcObject {
 public:
     TRcMail() = delete;
@@ -56,6 +62,17 @@ public:
 
     // The subject, or "<id: ID>" when it has none.
     std::string ToString() const override;
+
+    // What the stored row said when this mail was read (or last saved):
+    // a save changes the row only if its folder and state still say so.
+    // None for a mail that was never read from or written to a row.
+    struct TStoredMark {
+        int64_t FolderCode;
+        int64_t State;   // as stored, also a number no state names
+        bool SeenFlag;
+    };
+    const std::optional<TStoredMark>& StoredMark() const { return FStoredMark; }
+    void SetStoredMark(const TStoredMark& aMark) { FStoredMark = aMark; }
 
     TMailSourceType FSourceType = mrmNone;
     bool FSeenFlag = false;
@@ -85,4 +102,5 @@ public:
 private:
     TRcRef<TRcResId> FResId;
     TRcRef<TRcResId> FSorceResId;
+    std::optional<TStoredMark> FStoredMark;
 };

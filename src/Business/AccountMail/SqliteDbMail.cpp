@@ -11,6 +11,19 @@ constexpr const char* kSave =
     "[SecretaryedType],[SecretaryMemo],[References])values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ? , ? , ? , "
     "? , ?, ? , ? , ? ,?,?,?)";
 
+// A mail read from its row is written back only while the row is still in
+// the folder and state it was read in: a move or a send made meanwhile by
+// the other thread is not undone. Its read flag is written only when this
+// mail changed it, so a flag set meanwhile stays.
+constexpr const char* kUpdateIfUnchanged =
+    "update [Mail] set [Type] = ?2, [SorceResId] = ?3, [SorceType] = ?4, "
+    "[SeenFlag] = case when ?28 then ?5 else [SeenFlag] end, [SourceLanguage] = ?6, [Targetlanguage] = ?7, "
+    "[SendReciveState] = ?8, [Uid] = ?9, [MessageId] = ?10, [From] = ?11, [To] = ?12, [Subject] = ?13, "
+    "[Date] = ?14, [HasAttachmentFlag] = ?15, [Size] = ?16, [NorvelUid] = ?17, [QunFaFlag] = ?18, "
+    "[ReceiptSend] = ?19, [MailSummary] = ?20, [reTranslation] = ?21, [UserSecretary] = ?22, "
+    "[Secretaryer] = ?23, [SecretaryFlag] = ?24, [SecretaryedType] = ?25, [SecretaryMemo] = ?26, "
+    "[References] = ?27 where [id] = ?1 and [Type] = ?29 and [SendReciveState] = ?30";
+
 constexpr const char* kSortQueries[] = {
     "select [id], [From], [To], [Subject] from [Mail] where [Type] = ? order by [Date] desc",
     "select [id], [From], [To], [Subject] from [Mail] where [Type] = ? order by [Subject], [Date] desc",
@@ -39,10 +52,12 @@ std::vector<TSqliteDbMail::TPartyRow> PartyRows(TSQLiteUniTable& aTable)
 
 } // namespace
 
-void TSqliteDbMail::Save(TSQLiteDatabase& aDb, const TRcMail& aMail, int aFolderCode)
+bool TSqliteDbMail::Save(TSQLiteDatabase& aDb, TRcMail& aMail, int aFolderCode)
 {
+    const auto& mark = aMail.StoredMark();
+    bool saved = false;
     TTransaction::Run(aDb, [&] {
-        TSQLiteQueryEx q(aDb, kSave);
+        TSQLiteQueryEx q(aDb, mark ? kUpdateIfUnchanged : kSave);
         q.BindStr(1, aMail.ResId()->Id());
         q.BindInteger(2, aFolderCode);
         if (aMail.SorceResId())
@@ -73,8 +88,17 @@ void TSqliteDbMail::Save(TSQLiteDatabase& aDb, const TRcMail& aMail, int aFolder
         q.BindInteger(25, aMail.FSecretaryedType);
         q.BindStr(26, aMail.FSecretaryMemo);
         q.BindBoolean(27, aMail.FReferences);
+        if (mark) {
+            q.BindBoolean(28, aMail.FSeenFlag != mark->SeenFlag);
+            q.BindInt64(29, mark->FolderCode);
+            q.BindInt64(30, mark->State);
+        }
         q.Exec();
+        saved = !mark || q.Changes() > 0;
     });
+    if (saved)
+        aMail.SetStoredMark({aFolderCode, aMail.FSendReceiveState, aMail.FSeenFlag});
+    return saved;
 }
 
 const char* TSqliteDbMail::SortQuery(TGetMailsOpertionSortMode aSortMode)
@@ -175,14 +199,16 @@ void TSqliteDbMail::SetFolderCode(TSQLiteDatabase& aDb, const std::string& aId, 
     });
 }
 
-void TSqliteDbMail::SetFolderCodeAndState(TSQLiteDatabase& aDb, const std::string& aId, int aFolderCode,
-                                          TMailSendReceiveState aState)
+bool TSqliteDbMail::MoveIfIn(TSQLiteDatabase& aDb, const std::string& aId, int aFromCode, int aToCode,
+                             TMailSendReceiveState aState)
 {
-    aDb.ExecSQL("update [Mail] set [Type] = ? , [SendReciveState] = ? where [id] = ?", [&](TSQLiteQueryEx& q) {
-        q.BindInteger(1, aFolderCode);
-        q.BindInteger(2, aState);
-        q.BindStr(3, aId);
-    });
+    TSQLiteQueryEx q(aDb, "update [Mail] set [Type] = ? , [SendReciveState] = ? where [id] = ? and [Type] = ?");
+    q.BindInteger(1, aToCode);
+    q.BindInteger(2, aState);
+    q.BindStr(3, aId);
+    q.BindInteger(4, aFromCode);
+    q.Exec();
+    return q.Changes() > 0;
 }
 
 void TSqliteDbMail::SetState(TSQLiteDatabase& aDb, const std::string& aId, TMailSendReceiveState aState)

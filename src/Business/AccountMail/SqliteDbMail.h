@@ -31,9 +31,17 @@ public:
         std::string Subject;
     };
 
-    // Writes the row (replace into), the folder as its code and
-    // [References] included, so a save keeps the mark.
-    static void Save(TSQLiteDatabase& aDb, const TRcMail& aMail, int aFolderCode);
+    // Writes the row, the folder as its code and [References] included. A
+    // mail read from its row (it has a stored mark) is written only while
+    // the row is still in the folder and state it was read in; false when
+    // it is not (it changed meanwhile, nothing is written). Any other mail
+    // is written whole (replace into). A written mail's mark becomes what
+    // it wrote.
+    static bool Save(TSQLiteDatabase& aDb, TRcMail& aMail, int aFolderCode);
+    // Moves the mail into aToCode with aState only while it is still in
+    // aFromCode; false when it is not (moved meanwhile, or no row).
+    static bool MoveIfIn(TSQLiteDatabase& aDb, const std::string& aId, int aFromCode, int aToCode,
+                         TMailSendReceiveState aState);
     // The mails of one folder in the order of the sort mode.
     static std::vector<TListRow> ListFolder(TSQLiteDatabase& aDb, int aFolderCode, TGetMailsOpertionSortMode aSortMode);
     // The select texts of the five sort modes; the folder code is bound.
@@ -73,8 +81,6 @@ public:
     static std::optional<int> FolderCodeOfId(TSQLiteDatabase& aDb, const std::string& aId);
     static std::vector<std::string> IdsInState(TSQLiteDatabase& aDb, int aFolderCode, TMailSendReceiveState aState);
     static void SetFolderCode(TSQLiteDatabase& aDb, const std::string& aId, int aFolderCode);
-    static void SetFolderCodeAndState(TSQLiteDatabase& aDb, const std::string& aId, int aFolderCode,
-                                      TMailSendReceiveState aState);
     static void SetState(TSQLiteDatabase& aDb, const std::string& aId, TMailSendReceiveState aState);
     // Nothing without a row.
     static std::optional<bool> SeenFlag(TSQLiteDatabase& aDb, const std::string& aId);

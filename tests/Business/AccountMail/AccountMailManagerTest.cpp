@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -612,7 +613,9 @@ TEST_F(AccountMailManagerTest, TranslationPairsAndFlags)
     auto* received = Manager()->GetReceivingFolderMails(TRcResPath::CreateAndAutoRelease({FAccount->ResId()}),
                                                          {msarsNoneUser, msarsPop3NotTranslate});
     EXPECT_EQ(received->Count(), 0);   // in the inbox now
-    Manager()->MoveMail(path, Folder(aftReceiving), msarsPop3NotTranslate);
+    // Its receiving path is stale: a move through it is refused.
+    EXPECT_FALSE(Manager()->MoveMail(path, Folder(aftReceiving), msarsPop3NotTranslate));
+    EXPECT_TRUE(Manager()->MoveMail(Folder(aftInBox)->Append(path->Last()), Folder(aftReceiving), msarsPop3NotTranslate));
     received = Manager()->GetReceivingFolderMails(TRcResPath::CreateAndAutoRelease({FAccount->ResId()}),
                                                   {msarsPop3FromNorvel, msarsPop3NotTranslate});
     ASSERT_EQ(received->Count(), 1);
@@ -656,6 +659,55 @@ TEST_F(AccountMailManagerTest, LinkingATranslationPairIsOneChange)
         EXPECT_TRUE(TakeEvents().empty());
         Db().ExecSQL("drop trigger refuse");
     }
+}
+
+// One thread reads a mail, the other changes its row, then the first saves
+// or moves it: a move or a send made meanwhile is never undone, a read flag
+// set meanwhile stays, and a batch move leaves a mail that moved away.
+TEST_F(AccountMailManagerTest, ASaveNeverUndoesAChangeMadeMeanwhile)
+{
+    const auto onTheOtherThread = [](const std::function<void()>& aWork) {
+        std::async(std::launch::async, [&] {
+            TRetainCountObjectAutoReleasePool pool;
+            aWork();
+        }).get();
+    };
+
+    // A draft open in its window is sent and moved to the out box.
+    TRcResPath* draft = Saved(aftSending, "draft");
+    TRcMail* editing = Manager()->GetMail(draft);
+    onTheOtherThread([&] { EXPECT_TRUE(Manager()->MoveMail(draft, Folder(aftOutBox), msarsSendOk)); });
+    editing->FSubject = "edited";
+    TakeEvents();
+    EXPECT_THROW(Manager()->SaveMail(Folder(aftSending), editing), EMailChangedMeanwhile);
+    TRcMail* sent = Manager()->GetMail(Folder(aftOutBox)->Append(draft->Last()));
+    EXPECT_EQ(StoredCode(draft), 5);
+    EXPECT_EQ(sent->FSendReceiveState, msarsSendOk);
+    EXPECT_EQ(sent->FSubject, "draft");
+    EXPECT_TRUE(TakeEvents().empty());
+
+    // A mail marked read in the list while its window saves an edit.
+    TRcResPath* mail = Saved(aftInBox, "mail");
+    TRcMail* open = Manager()->GetMail(mail);
+    onTheOtherThread([&] { Manager()->SetMailReadedFlag(mail, true); });
+    open->FSubject = "renamed";
+    Manager()->SaveMail(Folder(aftInBox), open);
+    EXPECT_TRUE(Manager()->GetMail(mail)->FSeenFlag);
+    EXPECT_EQ(Manager()->GetMail(mail)->FSubject, "renamed");
+    open->FSubject = "again";   // its own save is what it compares with next
+    Manager()->SaveMail(Folder(aftInBox), open);
+    EXPECT_EQ(Manager()->GetMail(mail)->FSubject, "again");
+
+    // A batch listed before one of its mails went to the trash.
+    auto* batch = TRcResPathList::CreateAndAutoRelease();
+    batch->Add(Saved(aftReceiving, "a"));
+    batch->Add(Saved(aftReceiving, "b"));
+    onTheOtherThread([&] { Manager()->DeleteMail(batch->Last()); });
+    auto* moved = TRcResPathList::CreateAndAutoRelease();
+    Manager()->MoveMails(batch, Folder(aftInBox), moved);
+    ASSERT_EQ(moved->Count(), 1);
+    EXPECT_TRUE(moved->First()->Equals(Folder(aftInBox)->Append(batch->First()->Last())));
+    EXPECT_EQ(StoredCode(batch->Last()), 6);
 }
 
 // The GUI thread lists and marks mails read while the scheduler thread
