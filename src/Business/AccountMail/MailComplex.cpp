@@ -287,9 +287,13 @@ std::string TRcMailComplex::MakeNoCidHtmlString(const std::string& aHtml, const 
 void TRcMailComplex::MakeCidHtmlBodyByNoCidHtmlBody(const std::filesystem::path& aTemplatePath,
                                                     const std::vector<std::filesystem::path>& aAllowedSources)
 {
+    // The page shows this mail's own pictures by their working files.
+    std::vector<std::filesystem::path> allowed = aAllowedSources;
+    for (TRcMailComplexHtmlFile* file : *FHtmlFileList)
+        allowed.push_back(file->FFileName);
     auto raw = MakeRc<TRcMailRaw>();
     raw->SetIndexHtmlFileName(FNoCidHtmlBody->FFileName);
-    raw->IndexHtmlFileNameToBuilder(aTemplatePath, aAllowedSources);
+    raw->IndexHtmlFileNameToBuilder(aTemplatePath, allowed);
     FHtmlFileList->Clear();
     for (const auto& item : raw->Builder().HtmlFiles) {
         auto file = MakeRc<TRcMailComplexHtmlFile>();

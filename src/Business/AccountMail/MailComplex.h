@@ -100,7 +100,10 @@ public:
     // double quotes.
     static std::string MakeNoCidHtmlString(const std::string& aHtml, const TRcMailComplexHtmlFileList* aFiles);
     // The editor's page (the no-cid body) back into the HTML body with
-    // "cid:" references; pictures only from allowed places.
+    // "cid:" references; pictures only from allowed places: this mail's
+    // own inline files, and aAllowedSources (the template and letter
+    // folders, the files of a quoted or forwarded mail's complex, pictures
+    // the user inserted).
     void MakeCidHtmlBodyByNoCidHtmlBody(const std::filesystem::path& aTemplatePath,
                                         const std::vector<std::filesystem::path>& aAllowedSources = {});
     std::filesystem::path BuildCustomHtmlBody(const std::function<std::string(const std::filesystem::path&)>& aProc);

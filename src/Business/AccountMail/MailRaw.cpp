@@ -403,8 +403,9 @@ void TRcMailRaw::IndexHtmlFileNameToBuilder(const std::filesystem::path& aLocalP
     if (page.rfind("\xEF\xBB\xBF", 0) == 0)
         page.erase(0, 3);
 
-    std::vector<std::filesystem::path> allowed = aAllowedSources;
-    allowed.push_back(TempFiles().TempFolder());
+    // Never the whole run folder: it also holds other mails' extracted
+    // parts and rendered pages, under names a sender can guess.
+    const std::vector<std::filesystem::path>& allowed = aAllowedSources;
     auto isAllowed = [&](const std::filesystem::path& aFile) {
         for (const auto& source : allowed) {
             std::error_code error;

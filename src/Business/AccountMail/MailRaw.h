@@ -58,10 +58,12 @@ public:
     // HTML: every picture it shows from a local file (img src, any
     // background) becomes a "qmc_" inline file and its reference
     // "cid:qmc_…". Relative references resolve against aLocalPathBase.
-    // Only files in the run folder, under one of aAllowedSources (the
-    // template and letter folders) or equal to one of them (pictures the
-    // user inserted) are taken: a file:// in a quoted mail never pulls a
-    // local file into the message. The rest of the page stays as written.
+    // Only files under one of aAllowedSources (the template and letter
+    // folders) or equal to one of them (the pictures extracted from the
+    // mails this composition loaded, and those the user inserted) are
+    // taken: a file:// in a quoted mail never pulls a local file, nor
+    // another mail's part from the run folder, into the message. The rest
+    // of the page stays as written.
     void IndexHtmlFileNameToBuilder(const std::filesystem::path& aLocalPathBase,
                                     const std::vector<std::filesystem::path>& aAllowedSources = {});
     void SetIndexHtmlFileName(const std::filesystem::path& aFileName) { FIndexHtmlFileName = aFileName; }

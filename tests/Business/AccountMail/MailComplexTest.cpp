@@ -283,9 +283,12 @@ TEST_F(MailComplexTest, StoredNamesNeverLeaveTheRunFolder)
 TEST_F(MailComplexTest, AnEditedPageBecomesTheBodyAgainWithItsOwnPicturesOnly)
 {
     TRcMailComplex* complex = ReceivedComplex();
-    // The user's edit: a line of text, and a quoted mail's local reference.
+    // The user's edit: a line of text, and a quoted mail's local
+    // references: a system file, and another mail's part in the run folder.
+    const fs::path other = TRcMailComplex::GetTempFileName("other mail.png");
+    std::ofstream(other) << "PNG another mail's picture";
     std::string page = complex->NoCidHtmlBody()->ReadHtmlContent();
-    page += "<p>谢谢</p><img src=\"file:///etc/hostname\">";
+    page += "<p>谢谢</p><img src=\"file:///etc/hostname\"><img src=\"file://" + other.string() + "\">";
     complex->NoCidHtmlBody()->WriteHtmlContent(page);
 
     complex->MakeCidHtmlBodyByNoCidHtmlBody(FData / "templates");
@@ -298,6 +301,7 @@ TEST_F(MailComplexTest, AnEditedPageBecomesTheBodyAgainWithItsOwnPicturesOnly)
     }
     EXPECT_NE(body.find("谢谢"), std::string::npos);
     EXPECT_NE(body.find("file:///etc/hostname"), std::string::npos);   // left as it was, never attached
+    EXPECT_NE(body.find("file://" + other.string()), std::string::npos);
 }
 
 TEST_F(MailComplexTest, AReadReceiptIsBuiltFromTheHeaderAlone)

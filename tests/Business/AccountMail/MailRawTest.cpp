@@ -109,17 +109,22 @@ TEST_F(MailRawTest, EditedPagesPicturesBecomeInlineFilesFromAllowedPlacesOnly)
     std::ofstream(run / "图.png") << "q";
     std::ofstream(templates / "bg.jpg") << "b";
     std::ofstream(FData / "private.txt") << "secret";
+    // Another mail's rendered page and attachment lie in the run folder too.
+    std::ofstream(run / "Q3 pricing_index.html") << "<p>another customer's prices</p>";
+    std::ofstream(run / "contract.pdf") << "%PDF";
     const std::string page =
         "<html><body background=\"file://" + (templates / "bg.jpg").string() + "\">\n"
         "<p class=x>Text &amp; more</p><IMG SRC='pic.png' alt=\"a\">\n"
         "<img src=\"file://" + run.string() + "/%E5%9B%BE.png\">\n"
         "<img src=\"file://" + (FData / "private.txt").string() + "\">\n"
+        "<img src=\"file://" + run.string() + "/Q3%20pricing_index.html\"><img src='contract.pdf'>\n"
         "<img src=\"http://example.com/x.png\"><img src=cid:kept></body></html>";
     std::ofstream(run / "index.html") << "\xEF\xBB\xBF" << page;
 
     auto raw = MakeRc<TRcMailRaw>();
     raw->SetIndexHtmlFileName(run / "index.html");
-    raw->IndexHtmlFileNameToBuilder(run, {FData / "Templates"});
+    // The template folder, and the two pictures the user inserted.
+    raw->IndexHtmlFileNameToBuilder(run, {FData / "Templates", run / "pic.png", run / "图.png"});
     const auto& files = raw->Builder().HtmlFiles;
     ASSERT_EQ(files.size(), 3u);
     EXPECT_EQ(files[0].FileName, templates / "bg.jpg");
@@ -135,6 +140,7 @@ TEST_F(MailRawTest, EditedPagesPicturesBecomeInlineFilesFromAllowedPlacesOnly)
     EXPECT_NE(raw->Builder().Html.find("<p class=x>Text &amp; more</p><IMG SRC="), std::string::npos);
     EXPECT_NE(raw->Builder().Html.find(" alt=\"a\">"), std::string::npos);
     EXPECT_NE(raw->Builder().Html.find("file://" + (FData / "private.txt").string()), std::string::npos);
+    EXPECT_NE(raw->Builder().Html.find("/Q3%20pricing_index.html\"><img src='contract.pdf'>"), std::string::npos);
     EXPECT_NE(raw->Builder().Html.find("<img src=\"http://example.com/x.png\"><img src=cid:kept></body></html>"),
               std::string::npos);
     EXPECT_EQ(raw->Builder().HtmlCharSet, "utf-8");
