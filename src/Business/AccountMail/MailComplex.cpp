@@ -4,6 +4,7 @@
 #include "Business/Data/ConfigManager.h"
 #include "Business/Data/TempFileManager.h"
 #include "Business/Data/WholeFile.h"
+#include "Business/Html/CidReferences.h"
 #include "Business/Mime/ComposeHeaders.h"
 #include "Business/Mime/GMimeLibrary.h"
 #include "Business/Mime/MessageIo.h"
@@ -15,33 +16,6 @@
 #include <sstream>
 
 namespace {
-
-bool IdChar(char aChar)
-{
-    const auto c = static_cast<unsigned char>(aChar);
-    return std::isalnum(c) || c == '.' || c == '@' || c == '_' || c == '-' || c == '$' || c == '%' || c == '+' ||
-           c == '=' || c == '~' || c >= 0x80;
-}
-
-// Replaces aNeedle (any case) by aWith; with aWhole the match must not be
-// followed by a character that could continue an id.
-std::string ReplaceAllNoCase(const std::string& aText, const std::string& aNeedle, const std::string& aWith, bool aWhole)
-{
-    const std::string lower = AsciiLower(aText), needle = AsciiLower(aNeedle);
-    std::string out;
-    std::size_t at = 0;
-    for (std::size_t found; (found = lower.find(needle, at)) != std::string::npos;) {
-        const std::size_t end = found + needle.size();
-        if (aWhole && end < aText.size() && IdChar(aText[end])) {
-            out += aText.substr(at, end - at);
-            at = end;
-            continue;
-        }
-        out += aText.substr(at, found - at) + aWith;
-        at = end;
-    }
-    return out + aText.substr(at);
-}
 
 std::string PromotionNoticePage()
 {
@@ -254,9 +228,9 @@ void TRcMailComplex::BuildEmptyWithEmptyRaw()
 
 std::string TRcMailComplex::MakeNoCidHtmlString(const std::string& aHtml, const TRcMailComplexHtmlFileList* aFiles)
 {
-    std::string html = aHtml;
     if (!aFiles)
-        return html;
+        return aHtml;
+    std::vector<TCidReplacement> replacements;
     std::error_code ec;
     for (const TRcMailComplexHtmlFile* file : *aFiles) {
         std::string id = file->FContentId;
@@ -270,18 +244,11 @@ std::string TRcMailComplex::MakeNoCidHtmlString(const std::string& aHtml, const 
             continue;
         // Appended piece by piece: GCC 12 reports a false -Wrestrict for
         // "\"" + text + "\"" at -O2.
-        const std::string reference = "cid:" + id;
         std::string path(1, '"');
         path.append(file->FFileName.string()).push_back('"');
-        std::string doubleQuoted(1, '"');
-        doubleQuoted.append(reference).push_back('"');
-        std::string singleQuoted(1, '\'');
-        singleQuoted.append(reference).push_back('\'');
-        html = ReplaceAllNoCase(html, doubleQuoted, path, false);
-        html = ReplaceAllNoCase(html, singleQuoted, path, false);
-        html = ReplaceAllNoCase(html, reference, path, true);
+        replacements.push_back({std::move(id), std::move(path)});
     }
-    return html;
+    return ReplaceCidReferences(aHtml, replacements, TCidQuotes::Replace);
 }
 
 void TRcMailComplex::MakeCidHtmlBodyByNoCidHtmlBody(const std::filesystem::path& aTemplatePath,

@@ -2,6 +2,7 @@
 
 #include "Business/Data/TempFileManager.h"
 #include "Business/Data/WholeFile.h"
+#include "Business/Html/CidReferences.h"
 #include "Business/Html/PictureReferences.h"
 #include "Business/Mime/GMimeLibrary.h"
 #include "Business/Mime/MessageIo.h"
@@ -25,42 +26,6 @@ TTempFileManager& TempFiles()
     if (!manager)
         throw Exception("临时文件管理器没有创建");
     return *manager;
-}
-
-// Characters that may follow a Content-ID inside a reference: none that
-// could still be part of an id.
-bool EndsReference(std::string_view aText, std::size_t aAt)
-{
-    if (aAt >= aText.size())
-        return true;
-    const auto c = static_cast<unsigned char>(aText[aAt]);
-    return !(std::isalnum(c) || c == '.' || c == '@' || c == '_' || c == '-' || c == '$' || c == '%' || c == '+' ||
-             c == '=' || c == '~' || c >= 0x80);
-}
-
-// Every "cid:<id>" (any case) that is the whole reference becomes aWith.
-std::string ReplaceCid(std::string aHtml, const std::string& aId, const std::string& aWith)
-{
-    const std::string needle = "cid:" + aId;
-    const std::string lower = AsciiLower(aHtml);
-    const std::string lowerNeedle = AsciiLower(needle);
-    std::string out;
-    std::size_t at = 0;
-    while (true) {
-        const std::size_t found = lower.find(lowerNeedle, at);
-        if (found == std::string::npos)
-            break;
-        if (!EndsReference(aHtml, found + needle.size())) {
-            out += aHtml.substr(at, found + needle.size() - at);
-            at = found + needle.size();
-            continue;
-        }
-        out += aHtml.substr(at, found - at);
-        out += aWith;
-        at = found + needle.size();
-    }
-    out += aHtml.substr(at);
-    return out;
 }
 
 std::string FileUrl(const std::filesystem::path& aPath)
@@ -259,7 +224,7 @@ std::string TRcMailRaw::BuilderToIndexHtmlString() const
 {
     if (FBuilder.Html.empty())
         return PlainTextToHtmlDivs(FBuilder.PlainText);
-    std::string html = FBuilder.Html;
+    std::vector<TCidReplacement> replacements;
     for (const auto& item : FBuilder.HtmlFiles) {
         std::string id = item.ContentID;
         if (!id.empty() && id.front() == '<')
@@ -269,9 +234,9 @@ std::string TRcMailRaw::BuilderToIndexHtmlString() const
         std::error_code ec;
         if (id.empty() || item.FileName.empty() || !std::filesystem::exists(item.FileName, ec))
             continue;
-        html = ReplaceCid(std::move(html), id, FileUrl(item.FileName));
+        replacements.push_back({std::move(id), FileUrl(item.FileName)});
     }
-    return html;
+    return ReplaceCidReferences(FBuilder.Html, replacements, TCidQuotes::Keep);
 }
 
 std::string TRcMailRaw::Subject() const
