@@ -15,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "AccountInfoTemplate.h"
@@ -81,16 +82,16 @@ public:
 
     // The preferences; read under the lock, as the GUI thread may be
     // changing one.
-    bool DefaultQm() const;
-    bool DefaultRun() const;
-    bool StatusBarVisible() const;
-    bool MailPreviewVisible() const;
-    bool EmailRemind() const;
-    bool DebugSwitch() const;
-    std::string MailEncoding() const;
-    std::string QuillmarSkinFile() const;
+    bool DefaultQm() const { return Preference(FDefaultQm); }
+    bool DefaultRun() const { return Preference(FDefaultRun); }
+    bool StatusBarVisible() const { return Preference(FStatusBarVisible); }
+    bool MailPreviewVisible() const { return Preference(FMailPreviewVisible); }
+    bool EmailRemind() const { return Preference(FEmailRemind); }
+    bool DebugSwitch() const { return Preference(FDebugSwitch); }
+    std::string MailEncoding() const { return Preference(FMailEncoding); }
+    std::string QuillmarSkinFile() const { return Preference(FQuillmarSkinFile); }
     // Retained for the caller; empty when none.
-    TRcRef<TRcResId> DefaultAccountId() const;
+    TRcRef<TRcResId> DefaultAccountId() const { return Preference(FDefaultAccountId); }
 
     void SetStatusBarVisible(bool aValue);
     void SetMailPreviewVisible(bool aValue);
@@ -123,6 +124,23 @@ public:
     std::filesystem::path UserConfigFile() const { return FDataPath / kConfigFileName; }
 
 private:
+    // Every preference is read and changed under FPreferencesMutex.
+    template <class T>
+    T Preference(const T& aField) const
+    {
+        std::lock_guard lock(FPreferencesMutex);
+        return aField;
+    }
+    template <class T, class U>
+    void SetPreference(T& aField, U&& aValue)
+    {
+        std::lock_guard lock(FPreferencesMutex);
+        aField = std::forward<U>(aValue);
+    }
+
+    // An INI file that should be there; says so when it is not, or when
+    // nothing in it can be read.
+    static TIniFile ReadExpected(const std::filesystem::path& aPath);
     void SetDefaults();
     void ReadBaseConfig(const TIniFile& aIni);
     void ReadMessageFile();
