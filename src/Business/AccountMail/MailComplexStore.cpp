@@ -9,6 +9,7 @@
 #include "Runtime/FileSync.h"
 #include "Runtime/GuidId.h"
 #include "Runtime/Log.h"
+#include "Runtime/SafeFileName.h"
 
 #include <fcntl.h>
 #include <fstream>
@@ -102,14 +103,6 @@ TStoredPart StorePart(const fs::path& aMailsPath, const fs::path& aWorking, int 
     return part;
 }
 
-std::string SafeStoredName(const std::string& aName, const char* aFallback)
-{
-    std::string name = fs::path(aName).filename().string();
-    if (name.empty() || name.find_first_not_of('.') == std::string::npos)
-        name = aFallback;
-    return name;
-}
-
 
 struct TStoredRow {
     std::string FileId;
@@ -183,7 +176,7 @@ bool ExtractStoredComplex(const TStoredComplex& aStored, const fs::path& aMailsP
                 fs::remove(file, ec);
             return false;
         }
-        const fs::path working = TRcMailComplex::GetTempFileName(SafeStoredName(row.FileName, "part.dat"));
+        const fs::path working = TRcMailComplex::GetTempFileName(SafeFileName(row.FileName, "part.dat"));
         made.push_back(working);
         if (isPlain)
             CopyStoredFile(plain, working);
@@ -262,11 +255,11 @@ bool TSqliteDbMail::SaveMailComplex(TSQLiteDatabase& aDb, const fs::path& aMails
         int sort = 0;
         for (TRcMailComplexHtmlFile* file : *aComplex.HtmlFileList())
             parts.push_back(StorePart(aMailsPath, file->FFileName, mcftHtmlFile, sort++, file->FContentId,
-                                      SafeStoredName(file->FRealFileName, "inline.dat"), false));
+                                      SafeFileName(file->FRealFileName, "inline.dat"), false));
         sort = 0;
         for (TRcMailComplexAttachmentFile* file : *aComplex.AttachmentFileList())
             parts.push_back(StorePart(aMailsPath, file->FFileName, mcftAttachment, sort++, "",
-                                      SafeStoredName(file->FRealFileName, "attachment.dat"), file->FNeedTranslate));
+                                      SafeFileName(file->FRealFileName, "attachment.dat"), file->FNeedTranslate));
         // The new names last: a row never names a file a power loss can take.
         SyncFolder(aMailsPath);
     } catch (...) {

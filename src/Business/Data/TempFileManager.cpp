@@ -3,6 +3,7 @@
 #include "DataFolder.h"
 #include "Runtime/DateTime.h"
 #include "Runtime/Log.h"
+#include "Runtime/SafeFileName.h"
 #include "Runtime/TextConvert.h"
 #include "Runtime/TextFormat.h"
 
@@ -128,15 +129,12 @@ TTempFileManager::~TTempFileManager()
 
 std::string TTempFileManager::CleanFileName(const std::string& aName)
 {
-    std::string clean;
-    clean.reserve(aName.size());
-    for (char c : aName) {
-        const auto u = static_cast<unsigned char>(c);
-        clean += (u < 32 || std::strchr("\"*/:<>?\\|", c)) ? '_' : c;
-    }
-    // A name of dots alone would name this folder or its parent.
-    if (clean.find_first_not_of('.') == std::string::npos)
-        clean.clear();
+    // Working files are opened by other programs too: none of the
+    // characters other systems refuse in a name.
+    std::string clean = SafeFileName(aName, "");
+    for (char& c : clean)
+        if (std::strchr("\"*:<>?|", c))
+            c = '_';
     return clean;
 }
 

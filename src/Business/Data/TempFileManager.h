@@ -36,7 +36,8 @@ public:
     std::filesystem::path MakeTempFileName(const std::string& aName, bool aHaveTimeFlag);
     std::filesystem::path MakeTempDirectoryName(const std::string& aName, bool aHaveTimeFlag);
 
-    // The name that MakeTempFileName would start from (tests).
+    // The name that MakeTempFileName would start from: SafeFileName, and
+    // none of the characters other systems refuse in a name.
     static std::string CleanFileName(const std::string& aName);
 
 private:

@@ -4,6 +4,7 @@
 // as an attachment.
 #include "MessageBuilder.h"
 #include "Runtime/AsciiText.h"
+#include "Runtime/SafeFileName.h"
 
 #include "Charset.h"
 #include "GMimeLibrary.h"
@@ -49,15 +50,9 @@ bool IsTextPart(GMimeObject* aObject)
     return !IsAttachmentDisposition(aObject) && !g_mime_part_get_filename(GMIME_PART(aObject));
 }
 
-std::string SafeName(std::string aName)
+std::string SafeName(const std::string& aName)
 {
-    aName = SanitizeHeaderText(aName);
-    for (char& c : aName)
-        if (c == '/' || c == '\\')
-            c = '_';
-    if (aName.find_first_not_of('.') == std::string::npos)
-        aName.clear();
-    return aName;
+    return SafeFileName(SanitizeHeaderText(aName), "");
 }
 
 class TParser {
