@@ -18,7 +18,12 @@ void Walk(const GumboNode* aNode, std::string_view aHtml, std::vector<TPictureRe
         const auto* attribute = static_cast<const GumboAttribute*>(element.attributes.data[i]);
         const bool wanted = image ? std::strcmp(attribute->name, "src") == 0
                                   : std::strcmp(attribute->name, "background") == 0;
-        if (!wanted || !attribute->original_value.data || attribute->original_value.length == 0)
+        // A valueless attribute has nothing to rewrite: gumbo then points
+        // its value at the attribute's name, which must stay as written.
+        if (!wanted || !attribute->original_value.data || attribute->original_value.length == 0 ||
+            attribute->original_value.data == attribute->original_name.data)
+            continue;
+        if (attribute->original_value.data < aHtml.data())
             continue;
         const std::size_t offset = static_cast<std::size_t>(attribute->original_value.data - aHtml.data());
         if (offset + attribute->original_value.length > aHtml.size())
@@ -41,7 +46,14 @@ std::vector<TPictureReference> FindPictureReferences(std::string_view aHtml)
         Walk(output->root, aHtml, references);
     std::sort(references.begin(), references.end(),
               [](const TPictureReference& a, const TPictureReference& b) { return a.Offset < b.Offset; });
-    return references;
+    // A formatting element that the parser opens again (a <b> across a
+    // paragraph) repeats the same written attributes: one reference each,
+    // and none that overlaps the one before.
+    std::vector<TPictureReference> distinct;
+    for (auto& reference : references)
+        if (distinct.empty() || reference.Offset >= distinct.back().Offset + distinct.back().Length)
+            distinct.push_back(std::move(reference));
+    return distinct;
 }
 
 std::string ReplacePictureReferences(std::string_view aHtml, const std::vector<TPictureReference>& aReferences,
