@@ -279,4 +279,38 @@ TEST(MessageParserTest, FileNamesForwardsAndReports)
                                                "=message/delivery-status", "=application/x-unknown"}));
 }
 
+// A forwarded message kept as an attachment comes back byte for byte, line
+// ends included: it may be signed, and the user may save and reopen it.
+TEST(MessageParserTest, AnAttachedMessageComesBackAsItCame)
+{
+    const std::string inner =
+        "From: =?UTF-8?B?5byg5LiJ?= <zhang@example.com>\r\nSubject: Offer\r\n"
+        "Received: from mx.example.com\r\n\tby relay.example.net; Tue, 1 Dec 2026 10:00:00 +0800\r\n"
+        "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"in\"\r\n\r\n"
+        "--in\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nPrices below.\r\n\r\n"
+        "--in\r\nContent-Type: application/octet-stream; name=\"p.bin\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n\r\nAAECAwQFBgcICQ==\r\n--in--\r\n";
+    for (const char* newline : {"\r\n", "\n"}) {
+        auto lines = [&](std::string aText) {
+            if (std::string(newline) == "\n")
+                for (std::size_t at; (at = aText.find("\r\n")) != std::string::npos;)
+                    aText.erase(at, 1);
+            return aText;
+        };
+        const std::string written = lines(inner);
+        const std::string raw = lines("From: boss@example.com\r\nSubject: Fw: Offer\r\nMIME-Version: 1.0\r\n"
+                                      "Content-Type: multipart/mixed; boundary=\"f\"\r\n\r\n"
+                                      "--f\r\nContent-Type: text/plain\r\n\r\nSee below.\r\n"
+                                      "--f\r\nContent-Type: message/rfc822\r\n\r\n") +
+                                written + lines("\r\n--f--\r\n");
+        SCOPED_TRACE(std::string(newline) == "\n" ? "LF" : "CRLF");
+        TGObject<GMimeMessage> message = Parse(raw);
+        TIdMessageBuilderHtmlEx parsed;
+        parsed.InitByIdMessage(message.get());
+        ASSERT_EQ(parsed.Attachments.size(), 1u);
+        ASSERT_TRUE(parsed.Attachments[0].Data);
+        EXPECT_EQ(*parsed.Attachments[0].Data, written);
+    }
+}
+
 } // namespace
