@@ -90,6 +90,18 @@ private:
     void Container(GMimeMultipart* aMultipart, TContainer aKind)
     {
         const int count = g_mime_multipart_get_count(aMultipart);
+        if (count == 0) {
+            // The declared boundary never came: GMime keeps the whole text
+            // as the prologue. It is the body; a mail with text is never
+            // shown empty.
+            const char* prologue = g_mime_multipart_get_prologue(aMultipart);
+            if (prologue && FBuilder.PlainText.empty() && FBuilder.Html.empty() &&
+                std::string_view(prologue).find_first_not_of(" \t\r\n") != std::string_view::npos) {
+                FBuilder.PlainText = ToUtf8(prologue, "");
+                FBuilder.PlainTextCharSet = "utf-8";
+            }
+            return;
+        }
         for (int i = 0; i < count; ++i) {
             GMimeObject* part = g_mime_multipart_get_part(aMultipart, i);
             if (GMIME_IS_MULTIPART(part)) {

@@ -313,4 +313,19 @@ TEST(MessageParserTest, AnAttachedMessageComesBackAsItCame)
     }
 }
 
+// A multipart whose declared boundary never comes: its whole text is the
+// body, never an empty mail.
+TEST(MessageParserTest, AMultipartWithoutItsBoundaryKeepsItsText)
+{
+    const std::string raw = "From: buyer@example.com\r\nSubject: order\r\nMIME-Version: 1.0\r\n"
+                            "Content-Type: multipart/alternative; boundary=\"never-comes\"\r\n\r\n"
+                            "Please send 500 pieces of item 7.\r\nRegards, Anna\r\n";
+    TGObject<GMimeMessage> message = Parse(raw);
+    TIdMessageBuilderHtmlEx parsed;
+    parsed.InitByIdMessage(message.get());
+    EXPECT_NE(parsed.PlainText.find("Please send 500 pieces of item 7."), std::string::npos) << parsed.PlainText;
+    EXPECT_NE(parsed.PlainText.find("Regards, Anna"), std::string::npos);
+    EXPECT_TRUE(parsed.Attachments.empty());
+}
+
 } // namespace
