@@ -67,8 +67,8 @@ fuzz)
     # The corpus grows in the build tree; the seeds are the test fixtures.
     mkdir -p build/fuzz/corpus/mime
     cp -n tests/data/mime/*.eml tests/fuzz/corpus/mime/* build/fuzz/corpus/mime/ 2>/dev/null || true
-    exec build/fuzz/bin/fuzz_message build/fuzz/corpus/mime -max_total_time="${1:-60}" -rss_limit_mb=4096 \
-        -timeout=10 -print_final_stats=1
+    exec build/fuzz/bin/fuzz_message build/fuzz/corpus/mime -dict=tests/fuzz/mime.dict -max_total_time="${1:-60}" \
+        -rss_limit_mb=4096 -timeout=10 -print_final_stats=1
     ;;
 *)
     echo "usage: ./build.sh run|test|bench|fuzz [arguments]" >&2

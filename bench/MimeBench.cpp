@@ -1,6 +1,7 @@
 // Messages per second: taking a message apart beside the same parse with
 // bare GMime, and building and writing an outgoing mail.
 #include "Business/Mime/GMimeLibrary.h"
+#include "Business/Mime/HeaderCoding.h"
 #include "Business/Mime/MessageBuilder.h"
 #include "Business/Mime/MessageIo.h"
 
@@ -92,5 +93,35 @@ void BM_BuildAndWrite(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_BuildAndWrite);
+
+} // namespace
+
+namespace {
+
+// A subject of many adjacent B-encoded words of one charset, as a
+// forwarded message's inner Subject can carry (no server limit applies to
+// a header inside a body).
+void BM_DecodeAdjacentEncodedWords(benchmark::State& aState)
+{
+    std::string subject;
+    for (int64_t i = 0; i < aState.range(0); ++i)
+        subject += "=?UTF-8?B?5L2g?= ";
+    for (auto _ : aState)
+        benchmark::DoNotOptimize(DecodeHeaderText(subject));
+    aState.SetItemsProcessed(aState.iterations() * aState.range(0));
+}
+BENCHMARK(BM_DecodeAdjacentEncodedWords)->Arg(1000)->Arg(16000)->Arg(64000)->Unit(benchmark::kMillisecond);
+
+// Words that open but never close.
+void BM_DecodeUnclosedEncodedWords(benchmark::State& aState)
+{
+    std::string subject;
+    for (int64_t i = 0; i < aState.range(0); ++i)
+        subject += "=?UTF-8?B?5L2g";
+    for (auto _ : aState)
+        benchmark::DoNotOptimize(DecodeHeaderText(subject));
+    aState.SetItemsProcessed(aState.iterations() * aState.range(0));
+}
+BENCHMARK(BM_DecodeUnclosedEncodedWords)->Arg(16000)->Arg(64000)->Unit(benchmark::kMillisecond);
 
 } // namespace

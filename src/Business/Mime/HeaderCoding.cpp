@@ -79,8 +79,10 @@ bool ParseWord(std::string_view aText, std::size_t aAt, TPiece& aPiece, std::siz
     if (q2 == std::string_view::npos || q2 != q1 + 2)
         return false;
     const std::size_t close = aText.find("?=", q2 + 1);
-    if (close == std::string_view::npos)
+    if (close == std::string_view::npos) {
+        aEnd = std::string_view::npos;   // no later word can end either
         return false;
+    }
     aPiece.Encoded = true;
     aPiece.Charset = std::string(aText.substr(aAt + 2, q1 - aAt - 2));
     // RFC 2231 language suffix: charset*lang.
@@ -176,6 +178,10 @@ std::string DecodeHeaderText(std::string_view aRaw)
             break;
         }
         if (!ParseWord(aRaw, word, encoded, end)) {
+            if (end == std::string_view::npos) {
+                plain += aRaw.substr(at);
+                break;
+            }
             plain += aRaw.substr(at, word + 2 - at);
             at = word + 2;
             continue;
@@ -193,19 +199,21 @@ std::string DecodeHeaderText(std::string_view aRaw)
     // Blanks between two encoded words are not text; consecutive words of
     // one charset and encoding are joined before decoding, so a character
     // split across two words decodes whole.
+    // B words are decoded as they come and their bytes appended (linear
+    // in the number of words); Q words are joined as written and decoded
+    // once, as a "=XX" never spans two words.
     std::vector<TPiece> pieces;
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         TPiece& token = tokens[i];
         const bool blank = !token.Encoded && std::all_of(token.Data.begin(), token.Data.end(), IsBlank);
         if (blank && i > 0 && i + 1 < tokens.size() && tokens[i - 1].Encoded && tokens[i + 1].Encoded)
             continue;
+        const bool base64 = token.Encoded && SameTextAscii(token.Encoding, "B");
+        if (base64)
+            token.Data = Unbase64(token.Data);
         if (token.Encoded && !pieces.empty() && pieces.back().Encoded &&
             SameTextAscii(pieces.back().Charset, token.Charset) && SameTextAscii(pieces.back().Encoding, token.Encoding)) {
-            TPiece& last = pieces.back();
-            if (SameTextAscii(last.Encoding, "B"))
-                last.Data = Base64(Unbase64(last.Data) + Unbase64(token.Data));
-            else
-                last.Data += token.Data;
+            pieces.back().Data += token.Data;
             continue;
         }
         pieces.push_back(std::move(token));
@@ -221,7 +229,7 @@ std::string DecodeHeaderText(std::string_view aRaw)
             out += RawHeaderToUtf8(text);
             continue;
         }
-        const std::string bytes = SameTextAscii(piece.Encoding, "B") ? Unbase64(piece.Data) : Unquote(piece.Data);
+        const std::string bytes = SameTextAscii(piece.Encoding, "B") ? piece.Data : Unquote(piece.Data);
         out += ToUtf8(bytes, piece.Charset);
     }
     return out;

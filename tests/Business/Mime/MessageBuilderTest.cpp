@@ -198,6 +198,8 @@ TEST(HeaderCodingTest, DecodingAndEncoding)
         {"plain \xe4\xbd\xa0\xe5\xa5\xbd", "plain 你好"},
         {"gb \xc4\xe3\xba\xc3", "gb 你好"},
         {"=?utf-8?B?broken", "=?utf-8?B?broken"},
+        {"=?UTF-8?B?5L2g?= =?UTF-8?B?5aW9?= =?utf-8?B?broken =?x?B?", "你好 =?utf-8?B?broken =?x?B?"},
+        {"=?UTF-8?Q?a=3D?= =?UTF-8?Q?b?= c", "a=b c"},
     };
     for (const auto& [raw, text] : cases)
         EXPECT_EQ(DecodeHeaderText(raw), text) << raw;
