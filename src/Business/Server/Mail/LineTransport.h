@@ -43,6 +43,11 @@ struct TTransportSettings {
     // Longest reply line, without its line end. Message bodies are
     // streamed and know no limit.
     size_t MaxLineLength = 10485760;
+    // Longest multi-line listing (UIDL, LIST) in lines and in bytes: far
+    // above any real mailbox, so a server that never ends one cannot take
+    // the memory.
+    size_t MaxReplyLines = 1000000;
+    size_t MaxReplyBytes = 64u << 20;
 };
 
 class TLineTransport {

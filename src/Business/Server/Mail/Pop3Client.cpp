@@ -8,6 +8,8 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <set>
 
 namespace {
@@ -169,33 +171,51 @@ void TPop3Client::Connect(const std::string& aUser, const std::string& aPassword
     Command("PASS " + aPassword, "PASS ****");
 }
 
-std::vector<std::string> TPop3Client::ReadTextLines()
+void TPop3Client::ReadTextLines(const std::function<void(std::string&&)>& aLine)
 {
-    std::vector<std::string> lines;
+    const TTransportSettings& settings = FTransport.Settings();
+    // Mid-listing: the rest of it would be read as replies.
+    const TOnFailure closeOnError([this]() noexcept { FTransport.Close(); });
+    size_t lines = 0, bytes = 0;
     for (;;) {
         std::string line = FTransport.ReadLine();
         if (line == ".")
-            return lines;
+            return;
         if (!line.empty() && line.front() == '.')
             line.erase(0, 1);
-        lines.push_back(std::move(line));
+        bytes += line.size() + 2;
+        if (++lines > settings.MaxReplyLines)
+            throw EMalformedReplyError(FormatText("Reply from %s longer than %u lines",
+                                                  {FTransport.PeerName(), settings.MaxReplyLines}));
+        if (bytes > settings.MaxReplyBytes)
+            throw EMalformedReplyError(FormatText("Reply from %s longer than %u bytes",
+                                                  {FTransport.PeerName(), settings.MaxReplyBytes}));
+        aLine(std::move(line));
     }
 }
 
 std::vector<TUidlEntry> TPop3Client::Uidl()
 {
     Command("UIDL");
-    // The whole answer is read before any line is judged, so a broken line
-    // costs this command only, not the session.
-    const std::vector<std::string> lines = ReadTextLines();
+    // Each line is judged as it comes; a broken one is remembered and the
+    // answer read to its end, so it costs this command only, not the
+    // session.
     std::vector<TUidlEntry> entries;
-    entries.reserve(lines.size());
     std::set<int> numbers;
-    for (const std::string& line : lines) {
-        entries.push_back(ParseUidlLine(line));
-        if (!numbers.insert(entries.back().Number).second)
-            throw EMalformedReplyError(FormatText("UIDL lists message %d twice", {entries.back().Number}));
-    }
+    std::optional<std::string> broken;
+    ReadTextLines([&](std::string&& aLine) {
+        if (broken)
+            return;
+        try {
+            entries.push_back(ParseUidlLine(aLine));
+            if (!numbers.insert(entries.back().Number).second)
+                broken = FormatText("UIDL lists message %d twice", {entries.back().Number});
+        } catch (const EMalformedReplyError& e) {
+            broken = e.what();
+        }
+    });
+    if (broken)
+        throw EMalformedReplyError(*broken);
     return entries;
 }
 

@@ -85,8 +85,10 @@ private:
     const TServerReply& Command(std::string_view aCommand, std::string_view aLogged = {});
     const TServerReply& ReadStatus();
     void ReadDotTerminated(const TDataSink& aSink);
-    // The lines of a multi-line answer, dot-stuffing removed.
-    std::vector<std::string> ReadTextLines();
+    // Hands on each line of a multi-line answer, dot-stuffing removed, up
+    // to the settings' bounds (beyond them: EMalformedReplyError, and the
+    // connection is closed).
+    void ReadTextLines(const std::function<void(std::string&&)>& aLine);
 
     TLineTransport FTransport;
     std::optional<TServerReply> FLastReply;

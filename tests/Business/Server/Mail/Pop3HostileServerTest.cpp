@@ -130,6 +130,51 @@ TEST(Pop3HostileServerTest, ABrokenUidlListingIsAnErrorAndTheSessionGoesOn)
     EXPECT_EQ(server.Finish(), "");
 }
 
+// A server (or anyone on a plain-text path) that never ends a listing: the
+// client stops at its bound with a clear error and closes the connection,
+// whatever the lines look like.
+TEST(Pop3HostileServerTest, AListingWithoutEndStopsAtItsBound)
+{
+    struct TCase {
+        const char* What;
+        std::string Line;
+        size_t MaxLines;
+        size_t MaxBytes;
+        std::string Error;
+    } cases[] = {
+        {"lines", "1 uid\r\n", 5000, 1 << 30, "Reply from %s longer than 5000 lines"},
+        {"bytes", "1 " + std::string(60000, 'u') + "\r\n", 1 << 30, 1 << 20, "Reply from %s longer than 1048576 bytes"},
+        {"broken lines", "nonsense\r\n", 5000, 1 << 30, "Reply from %s longer than 5000 lines"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        TScriptedServer server([&](TScriptedPeer& peer) {
+            ScriptLogin(peer);
+            peer.Expect("UIDL");
+            peer.Send("+OK\r\n");
+            std::string chunk;
+            while (chunk.size() < 256 * 1024)
+                chunk += c.Line;
+            try {
+                for (;;)
+                    peer.Send(chunk);
+            } catch (const std::exception&) {
+                // the client hung up
+            }
+        });
+        TTransportSettings settings = Local(server.Port());
+        settings.MaxReplyLines = c.MaxLines;
+        settings.MaxReplyBytes = c.MaxBytes;
+        TPop3Client client(settings);
+        client.Connect("u", "p");
+        std::string expected = c.Error;
+        expected.replace(expected.find("%s"), 2, Peer(server.Port()));
+        EXPECT_EQ(ErrorOf<EMalformedReplyError>([&] { client.Uidl(); }), expected);
+        EXPECT_FALSE(client.Connected());
+        server.Finish();
+    }
+}
+
 TEST(Pop3HostileServerTest, RefusedTopAndListLeaveTheSessionUsable)
 {
     TScriptedServer server([](TScriptedPeer& peer) {
