@@ -1,6 +1,7 @@
 #include "HttpRequest.h"
 
 #include "HttpText.h"
+#include "Runtime/AsciiText.h"
 #include "Runtime/Errors.h"
 #include "Runtime/FileHandle.h"
 #include "Runtime/Log.h"
@@ -16,6 +17,9 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
+#include <memory>
+#include <optional>
+#include <tuple>
 
 namespace {
 
@@ -129,6 +133,12 @@ struct THttpTransfer {
     bool FileTooLarge = false;
     int FileErrno = 0;
 
+    // Redirects: the status of the reply whose headers are coming, whether
+    // the request carries a body, and why a redirect was refused.
+    long HeaderStatus = 0;
+    bool WithBody = false;
+    std::string RedirectRefused;
+
     int64_t LastDone = -1;
     int64_t LastTotal = -1;
     std::exception_ptr CallbackError;   // from the caller's progress function
@@ -152,6 +162,63 @@ bool WriteAll(int aFd, const char* aData, size_t aSize, int& aErrno)
         aSize -= static_cast<size_t>(n);
     }
     return true;
+}
+
+// The origin of a URL (scheme, host, port with the scheme's default),
+// with aRelative resolved against aBase first; nothing when it is not one.
+struct TOrigin {
+    std::string Url, Scheme, Host, Port;
+};
+
+std::optional<TOrigin> OriginOf(const std::string& aBase, const std::string& aRelative = {})
+{
+    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), &curl_url_cleanup);
+    if (!url || curl_url_set(url.get(), CURLUPART_URL, aBase.c_str(), 0) != CURLUE_OK)
+        return std::nullopt;
+    if (!aRelative.empty() && curl_url_set(url.get(), CURLUPART_URL, aRelative.c_str(), 0) != CURLUE_OK)
+        return std::nullopt;
+    TOrigin origin;
+    for (auto [part, field, flags] : {std::tuple{CURLUPART_URL, &origin.Url, 0u},
+                                      std::tuple{CURLUPART_SCHEME, &origin.Scheme, 0u},
+                                      std::tuple{CURLUPART_HOST, &origin.Host, 0u},
+                                      std::tuple{CURLUPART_PORT, &origin.Port, unsigned(CURLU_DEFAULT_PORT)}}) {
+        char* text = nullptr;
+        if (curl_url_get(url.get(), part, &text, flags) != CURLUE_OK)
+            return std::nullopt;
+        *field = AsciiLower(text);
+        if (part == CURLUPART_URL)
+            *field = text;
+        curl_free(text);
+    }
+    return origin;
+}
+
+bool IsRedirectStatus(long aStatus)
+{
+    return aStatus == 301 || aStatus == 302 || aStatus == 303 || aStatus == 307 || aStatus == 308;
+}
+
+// Sees each reply's status and Location before libcurl follows it, and
+// stops the transfer when the redirect is not to be followed.
+size_t OnHeader(char* aData, size_t aSize, size_t aCount, void* aUser)
+{
+    auto& transfer = *static_cast<THttpTransfer*>(aUser);
+    const std::string_view line(aData, aSize * aCount);
+    if (line.rfind("HTTP/", 0) == 0) {
+        const std::size_t blank = line.find(' ');
+        transfer.HeaderStatus = blank == std::string_view::npos ? 0 : std::atol(std::string(line.substr(blank + 1, 3)).c_str());
+        return aSize * aCount;
+    }
+    if (!IsRedirectStatus(transfer.HeaderStatus) || line.size() < 9 || !SameTextAscii(line.substr(0, 9), "Location:"))
+        return aSize * aCount;
+    const std::string location = Trimmed(line.substr(9), " \t\r\n");
+    char* current = nullptr;
+    curl_easy_getinfo(transfer.Easy.get(), CURLINFO_EFFECTIVE_URL, &current);
+    const auto refusal = HttpRedirectRefusal(current ? current : "", location, transfer.WithBody);
+    if (!refusal)
+        return aSize * aCount;
+    transfer.RedirectRefused = *refusal;
+    return 0;   // ends the transfer before the redirect is followed
 }
 
 size_t OnWrite(char* aData, size_t aSize, size_t aCount, void* aUser)
@@ -230,6 +297,7 @@ THttpResult THttpRequest::PostForm(const std::string& aUrl, const std::vector<TH
     if (!transfer.Easy)
         return Refused("libcurl could not make an easy handle");
     transfer.Upload = true;
+    transfer.WithBody = true;
 
     transfer.Mime.reset(curl_mime_init(transfer.Easy.get()));
     curl_mime* mime = transfer.Mime.get();
@@ -280,6 +348,7 @@ THttpResult THttpRequest::Post(const std::string& aUrl, const std::string& aBody
     if (!transfer.Easy)
         return Refused("libcurl could not make an easy handle");
     transfer.Upload = true;
+    transfer.WithBody = true;
     CURL* easy = transfer.Easy.get();
     curl_easy_setopt(easy, CURLOPT_POSTFIELDS, aBody.data());
     curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(aBody.size()));
@@ -363,6 +432,8 @@ THttpResult THttpRequest::Perform(THttpTransfer& aTransfer, const char* aVerb, c
     curl_easy_setopt(easy, CURLOPT_USERAGENT, "Quillmar");
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, aTransfer.ErrorBuffer);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnWrite);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &aTransfer);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &aTransfer);
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, OnProgress);
@@ -430,6 +501,8 @@ THttpResult THttpRequest::Perform(THttpTransfer& aTransfer, const char* aVerb, c
     } else if (!done || (code == CURLE_ABORTED_BY_CALLBACK && FCancelled.load())) {
         result.Cancelled = true;
         result.Error = kCancelledError;
+    } else if (!aTransfer.RedirectRefused.empty()) {
+        result.Error = aTransfer.RedirectRefused;
     } else if (aTransfer.BodyTooLarge) {
         aTransfer.Body.clear();   // a cut reply must not pass for a whole one
         result.Error = "Reply larger than " + std::to_string(FOptions.MaxBodyBytes) + " bytes";
@@ -448,4 +521,19 @@ THttpResult THttpRequest::Perform(THttpTransfer& aTransfer, const char* aVerb, c
     if (!result.Ok)
         TLog::O(lolWorn, std::string("THttpRequest.") + aVerb + " " + HttpUrlForLog(aUrl), result.Error);
     return result;
+}
+
+std::optional<std::string> HttpRedirectRefusal(const std::string& aFrom, const std::string& aTo, bool aWithBody)
+{
+    const auto from = OriginOf(aFrom);
+    const auto to = OriginOf(aFrom, aTo);
+    // An address libcurl cannot read, or of another scheme, libcurl refuses
+    // itself (only http and https are allowed at all), with its own error.
+    if (!from || !to || (to->Scheme != "http" && to->Scheme != "https"))
+        return std::nullopt;
+    if (from->Scheme == "https" && to->Scheme != "https")
+        return "Redirect from https to " + to->Scheme + " refused: " + HttpUrlForLog(to->Url);
+    if (aWithBody && (from->Scheme != to->Scheme || from->Host != to->Host || from->Port != to->Port))
+        return "Redirect of a form to another site refused: " + HttpUrlForLog(to->Url);
+    return std::nullopt;
 }

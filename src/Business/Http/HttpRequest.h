@@ -3,6 +3,8 @@
 // Every request of the program (the maker's services, file-server uploads,
 // the update check) goes through here, so the rules live in one place:
 //   - only http and https, on the first request and on every redirect;
+//   - never a redirect from https to http, nor a form or body re-sent to
+//     another site (a password field would go with it);
 //   - a bounded number of redirects, a connect timeout, an idle timeout and
 //     an optional total timeout;
 //   - any final status outside 2xx is a failure;
@@ -28,6 +30,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <functional>
 #include <memory>
 #include <string>
@@ -144,3 +147,8 @@ private:
     std::atomic<bool> FBusy{false};
     std::unique_ptr<TMulti> FMulti;
 };
+
+// Why a redirect from aFrom to aTo (absolute or relative) is not followed:
+// from https to anything else, or, for a request with a body, to another
+// origin (scheme, host or port). Nothing when it may be followed.
+std::optional<std::string> HttpRedirectRefusal(const std::string& aFrom, const std::string& aTo, bool aWithBody);

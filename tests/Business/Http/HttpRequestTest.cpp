@@ -234,6 +234,56 @@ TEST_F(HttpRequestTest, RedirectsAreFollowedOnlyToHttp)
     }
 }
 
+// A redirect never takes a form (and the password field in it) to another
+// site, nor anything from https to plain http.
+TEST_F(HttpRequestTest, RedirectsKeepFormsAtHomeAndNeverLeaveHttps)
+{
+    struct TRule {
+        const char* From;
+        const char* To;
+        bool WithBody;
+        bool Followed;
+    } rules[] = {
+        {"https://a.example/x", "https://a.example/y", true, true},
+        {"https://a.example/x", "/y?z", true, true},
+        {"https://a.example/x", "https://A.EXAMPLE:443/y", true, true},
+        {"https://a.example/x", "https://b.example/y", true, false},
+        {"https://a.example/x", "https://a.example:8443/y", true, false},
+        {"http://a.example/x", "https://a.example/y", true, false},
+        {"https://a.example/x", "http://a.example/y", true, false},
+        {"https://a.example/x", "http://a.example/y", false, false},
+        {"https://a.example/x", "https://b.example/y", false, true},
+        {"http://a.example/x", "http://b.example/y", false, true},
+    };
+    for (const auto& rule : rules)
+        EXPECT_EQ(!HttpRedirectRefusal(rule.From, rule.To, rule.WithBody), rule.Followed)
+            << rule.From << " -> " << rule.To << (rule.WithBody ? " with a body" : "");
+
+    // End to end: a 307 (which re-sends the body) to another loopback port.
+    TFakeMakerServer other;
+    other.Start();
+    for (const int status : {302, 307, 308}) {
+        SCOPED_TRACE(status);
+        gServer->Reset();
+        other.Reset();
+        TScriptedReply redirect = TScriptedReply::RedirectTo(other.BaseUrl() + "__test/bytes?size=3");
+        redirect.Status = status;
+        gServer->Script(kRegistrationPath, {redirect});
+        const auto result =
+            Http()->PostForm(Url(kRegistrationPath), {THttpField::Plain("user_password", "secret")});
+        EXPECT_FALSE(result.Ok);
+        EXPECT_EQ(result.Status, status);
+        EXPECT_EQ(result.Error.rfind("Redirect of a form to another site refused", 0), 0u) << result.Error;
+        EXPECT_TRUE(other.Requests().empty());
+    }
+    // A plain GET may go there.
+    gServer->Reset();
+    gServer->Script(kBytesPath, {TScriptedReply::RedirectTo(other.BaseUrl() + "__test/bytes?size=3")});
+    const auto get = Http()->Get(Url(kBytesPath));
+    EXPECT_TRUE(get.Ok) << get.Error;
+    EXPECT_EQ(get.Body, "abc");
+}
+
 TEST_F(HttpRequestTest, RedirectLimit)
 {
     struct TCase {
