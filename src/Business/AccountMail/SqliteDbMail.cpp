@@ -14,7 +14,8 @@ constexpr const char* kSave =
 // A mail read from its row is written back only while the row is still in
 // the folder and state it was read in: a move or a send made meanwhile by
 // the other thread is not undone. Its read flag is written only when this
-// mail changed it, so a flag set meanwhile stays.
+// mail changed it, so a flag set meanwhile stays. A column left empty by an
+// older version reads as 0, on loading and here alike.
 constexpr const char* kUpdateIfUnchanged =
     "update [Mail] set [Type] = ?2, [SorceResId] = ?3, [SorceType] = ?4, "
     "[SeenFlag] = case when ?28 then ?5 else [SeenFlag] end, [SourceLanguage] = ?6, [Targetlanguage] = ?7, "
@@ -22,7 +23,7 @@ constexpr const char* kUpdateIfUnchanged =
     "[Date] = ?14, [HasAttachmentFlag] = ?15, [Size] = ?16, [NorvelUid] = ?17, [QunFaFlag] = ?18, "
     "[ReceiptSend] = ?19, [MailSummary] = ?20, [reTranslation] = ?21, [UserSecretary] = ?22, "
     "[Secretaryer] = ?23, [SecretaryFlag] = ?24, [SecretaryedType] = ?25, [SecretaryMemo] = ?26, "
-    "[References] = ?27 where [id] = ?1 and [Type] = ?29 and [SendReciveState] = ?30";
+    "[References] = ?27 where [id] = ?1 and ifnull([Type], 0) = ?29 and ifnull([SendReciveState], 0) = ?30";
 
 constexpr const char* kSortQueries[] = {
     "select [id], [From], [To], [Subject] from [Mail] where [Type] = ? order by [Date] desc",

@@ -698,6 +698,14 @@ TEST_F(AccountMailManagerTest, ASaveNeverUndoesAChangeMadeMeanwhile)
     Manager()->SaveMail(Folder(aftInBox), open);
     EXPECT_EQ(Manager()->GetMail(mail)->FSubject, "again");
 
+    // A row an older version left without a state saves as ever.
+    Db().ExecSQL("insert into [Mail] ([Id], [Type], [Subject]) values ('0123456789ABCDEF0123456789ABCDEF', 2, 'old')");
+    TRcResPath* old = Folder(aftInBox)->Append(TRcResId::CreateAndAutoRelease(rtAccountMail, "0123456789ABCDEF0123456789ABCDEF"));
+    TRcMail* oldMail = Manager()->GetMail(old);
+    oldMail->FSubject = "old, edited";
+    Manager()->SaveMail(Folder(aftInBox), oldMail);
+    EXPECT_EQ(Manager()->GetMail(old)->FSubject, "old, edited");
+
     // A batch listed before one of its mails went to the trash.
     auto* batch = TRcResPathList::CreateAndAutoRelease();
     batch->Add(Saved(aftReceiving, "a"));
