@@ -3,13 +3,16 @@
 //   GET /__test/bytes?size=N   N bytes (at most 256 MiB), byte i being
 //                              'a' + i % 26, so a download can be checked
 //                              without keeping a copy
+//   POST /__test/bytes?size=N  the same, whatever the body; as a redirect
+//                              target it records a re-sent form as well as
+//                              a GET
 #include "FakeMakerServer.h"
 
 #include <stdexcept>
 
 void RegisterTestRoutes(TFakeMakerServer& aServer)
 {
-    aServer.AddRoute("GET", "/__test/bytes", [](const TFakeRequest& aRequest) {
+    const auto bytes = [](const TFakeRequest& aRequest) {
         constexpr unsigned long long kMax = 256ull * 1024 * 1024;
         unsigned long long size = 0;
         for (const auto& [name, value] : aRequest.Query)
@@ -23,5 +26,7 @@ void RegisterTestRoutes(TFakeMakerServer& aServer)
         for (unsigned long long i = 0; i < size; ++i)
             reply.Body[i] = static_cast<char>('a' + i % 26);
         return reply;
-    });
+    };
+    aServer.AddRoute("GET", "/__test/bytes", bytes);
+    aServer.AddRoute("POST", "/__test/bytes", bytes);
 }
