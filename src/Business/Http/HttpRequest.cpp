@@ -175,7 +175,11 @@ std::optional<TOrigin> OriginOf(const std::string& aBase, const std::string& aRe
     std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), &curl_url_cleanup);
     if (!url || curl_url_set(url.get(), CURLUPART_URL, aBase.c_str(), 0) != CURLUE_OK)
         return std::nullopt;
-    if (!aRelative.empty() && curl_url_set(url.get(), CURLUPART_URL, aRelative.c_str(), 0) != CURLUE_OK)
+    // Read as libcurl reads a Location it follows: blanks allowed and
+    // encoded. Stricter reading would leave addresses libcurl goes to
+    // unjudged.
+    if (!aRelative.empty() &&
+        curl_url_set(url.get(), CURLUPART_URL, aRelative.c_str(), CURLU_URLENCODE | CURLU_ALLOW_SPACE) != CURLUE_OK)
         return std::nullopt;
     TOrigin origin;
     for (auto [part, field, flags] : {std::tuple{CURLUPART_URL, &origin.Url, 0u},
@@ -183,7 +187,10 @@ std::optional<TOrigin> OriginOf(const std::string& aBase, const std::string& aRe
                                       std::tuple{CURLUPART_HOST, &origin.Host, 0u},
                                       std::tuple{CURLUPART_PORT, &origin.Port, unsigned(CURLU_DEFAULT_PORT)}}) {
         char* text = nullptr;
-        if (curl_url_get(url.get(), part, &text, flags) != CURLUE_OK)
+        const CURLUcode code = curl_url_get(url.get(), part, &text, flags);
+        if (code == CURLUE_NO_HOST || code == CURLUE_NO_PORT)
+            continue;   // a scheme without them (file:), left empty
+        if (code != CURLUE_OK)
             return std::nullopt;
         *field = AsciiLower(text);
         if (part == CURLUPART_URL)
@@ -193,9 +200,11 @@ std::optional<TOrigin> OriginOf(const std::string& aBase, const std::string& aRe
     return origin;
 }
 
+// libcurl follows a Location on any 3xx reply, not only the usual five
+// (and re-sends the body on all but 301-303).
 bool IsRedirectStatus(long aStatus)
 {
-    return aStatus == 301 || aStatus == 302 || aStatus == 303 || aStatus == 307 || aStatus == 308;
+    return aStatus >= 300 && aStatus <= 399;
 }
 
 // Sees each reply's status and Location before libcurl follows it, and
@@ -527,9 +536,12 @@ std::optional<std::string> HttpRedirectRefusal(const std::string& aFrom, const s
 {
     const auto from = OriginOf(aFrom);
     const auto to = OriginOf(aFrom, aTo);
-    // An address libcurl cannot read, or of another scheme, libcurl refuses
-    // itself (only http and https are allowed at all), with its own error.
-    if (!from || !to || (to->Scheme != "http" && to->Scheme != "https"))
+    // What cannot be read cannot be judged, so it is not followed.
+    if (!from || !to)
+        return "Redirect to an address that cannot be read refused: " + HttpUrlForLog(aTo);
+    // Another scheme libcurl refuses itself (only http and https are
+    // allowed at all), with its own error.
+    if (to->Scheme != "http" && to->Scheme != "https")
         return std::nullopt;
     if (from->Scheme == "https" && to->Scheme != "https")
         return "Redirect from https to " + to->Scheme + " refused: " + HttpUrlForLog(to->Url);

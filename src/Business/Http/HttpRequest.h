@@ -150,5 +150,6 @@ private:
 
 // Why a redirect from aFrom to aTo (absolute or relative) is not followed:
 // from https to anything else, or, for a request with a body, to another
-// origin (scheme, host or port). Nothing when it may be followed.
+// origin (scheme, host or port), or to an address that cannot be read.
+// Nothing when it may be followed.
 std::optional<std::string> HttpRedirectRefusal(const std::string& aFrom, const std::string& aTo, bool aWithBody);

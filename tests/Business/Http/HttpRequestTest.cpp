@@ -254,25 +254,45 @@ TEST_F(HttpRequestTest, RedirectsKeepFormsAtHomeAndNeverLeaveHttps)
         {"https://a.example/x", "http://a.example/y", false, false},
         {"https://a.example/x", "https://b.example/y", false, true},
         {"http://a.example/x", "http://b.example/y", false, true},
+        // libcurl follows a Location with blanks in it (it encodes them),
+        // so they are judged like any other.
+        {"https://a.example/x", "http://a.example/a b", false, false},
+        {"http://a.example/x", "http://b.example/a b", true, false},
+        {"http://a.example/x", "/a b", true, true},
+        // What cannot be read cannot be judged.
+        {"https://a.example/x", "https://[a.example/y", false, false},
+        {"https://a.example/x", "https://a.example:99999/y", true, false},
     };
     for (const auto& rule : rules)
         EXPECT_EQ(!HttpRedirectRefusal(rule.From, rule.To, rule.WithBody), rule.Followed)
             << rule.From << " -> " << rule.To << (rule.WithBody ? " with a body" : "");
 
-    // End to end: a 307 (which re-sends the body) to another loopback port.
+    // End to end: redirects to another loopback port. libcurl follows a
+    // Location on any 3xx, and re-sends the body on every one but 301-303.
     TFakeMakerServer other;
     other.Start();
-    for (const int status : {302, 307, 308}) {
-        SCOPED_TRACE(status);
+    const struct {
+        int Status;
+        std::string Location;
+    } redirects[] = {
+        {302, other.BaseUrl() + "__test/bytes?size=3"},
+        {307, other.BaseUrl() + "__test/bytes?size=3"},
+        {308, other.BaseUrl() + "__test/bytes?size=3"},
+        {300, other.BaseUrl() + "__test/bytes?size=3"},
+        {399, other.BaseUrl() + "__test/bytes?size=3"},
+        {307, other.BaseUrl() + "__test/bytes?size=3&pad=a b"},
+    };
+    for (const auto& r : redirects) {
+        SCOPED_TRACE(std::to_string(r.Status) + " " + r.Location);
         gServer->Reset();
         other.Reset();
-        TScriptedReply redirect = TScriptedReply::RedirectTo(other.BaseUrl() + "__test/bytes?size=3");
-        redirect.Status = status;
+        TScriptedReply redirect = TScriptedReply::RedirectTo(r.Location);
+        redirect.Status = r.Status;
         gServer->Script(kRegistrationPath, {redirect});
         const auto result =
             Http()->PostForm(Url(kRegistrationPath), {THttpField::Plain("user_password", "secret")});
         EXPECT_FALSE(result.Ok);
-        EXPECT_EQ(result.Status, status);
+        EXPECT_EQ(result.Status, r.Status);
         EXPECT_EQ(result.Error.rfind("Redirect of a form to another site refused", 0), 0u) << result.Error;
         EXPECT_TRUE(other.Requests().empty());
     }
@@ -282,6 +302,20 @@ TEST_F(HttpRequestTest, RedirectsKeepFormsAtHomeAndNeverLeaveHttps)
     const auto get = Http()->Get(Url(kBytesPath));
     EXPECT_TRUE(get.Ok) << get.Error;
     EXPECT_EQ(get.Body, "abc");
+
+    // Within the site a 307 still re-sends the form.
+    gServer->Reset();
+    TScriptedReply home = TScriptedReply::RedirectTo(kBytesPath + "?size=3");
+    home.Status = 307;
+    gServer->Script(kRegistrationPath, {home});
+    const auto resent = Http()->PostForm(Url(kRegistrationPath), {THttpField::Plain("user_password", "secret")});
+    EXPECT_TRUE(resent.Ok) << resent.Error;
+    EXPECT_EQ(resent.Body, "abc");
+    const auto requests = gServer->Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].Method, "POST");
+    EXPECT_EQ(requests[1].Path, kBytesPath);
+    EXPECT_EQ(requests[1].Field("user_password"), "secret");
 }
 
 TEST_F(HttpRequestTest, RedirectLimit)
