@@ -1,8 +1,8 @@
 // Any bytes taken apart as a message, any header text decoded and any
 // page scanned for pictures: none may crash, hang or leak, and a page's
-// picture references must lie inside it, in order, and splice back
-// exactly. Built with libFuzzer by ./build.sh fuzz; in the
-// test suite the same entry point replays the corpus.
+// picture references must lie inside it, in order, each right after its
+// '=', and splice back exactly. Built with libFuzzer by ./build.sh fuzz;
+// in the test suite the same entry point replays the corpus.
 #include "Business/Mime/HeaderCoding.h"
 #include "Business/Mime/MessageBuilder.h"
 #include "Business/Mime/MessageIo.h"
@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -24,6 +25,12 @@ void CheckPictureReferences(std::string_view aPage)
     for (std::size_t i = 0; i < references.size(); ++i) {
         const auto& reference = references[i];
         if (reference.Offset < end || reference.Offset + reference.Length > aPage.size())
+            std::abort();
+        // A value is written after its '=' and the blanks that may follow.
+        std::size_t before = reference.Offset;
+        while (before > 0 && std::strchr(" \t\n\f\r", aPage[before - 1]))
+            --before;
+        if (before == 0 || aPage[before - 1] != '=')
             std::abort();
         end = reference.Offset + reference.Length;
         written += reference.Length;

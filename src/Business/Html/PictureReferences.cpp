@@ -5,8 +5,46 @@
 #include <cstring>
 #include <gumbo.h>
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace {
+
+bool IsTagBlank(char c)
+{
+    // The tokenizer's white space; a CR counts, as it reads CR and CRLF as
+    // LF.
+    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+// Where an attribute's value is written, quotes included, found by reading
+// the page from the end of the attribute's written name as the HTML
+// tokenizer does. Nothing for a valueless or empty attribute. gumbo's own
+// span of the value is not used: it starts after a character reference
+// that opens an unquoted value ("src=&amp;x").
+std::optional<std::pair<std::size_t, std::size_t>> WrittenValue(std::string_view aHtml, std::size_t aNameEnd)
+{
+    std::size_t at = aNameEnd;
+    while (at < aHtml.size() && IsTagBlank(aHtml[at]))
+        ++at;
+    if (at == aHtml.size() || aHtml[at] != '=')
+        return std::nullopt;   // '/', '>' or the next attribute: no value
+    ++at;
+    while (at < aHtml.size() && IsTagBlank(aHtml[at]))
+        ++at;
+    if (at == aHtml.size() || aHtml[at] == '>')
+        return std::nullopt;
+    const std::size_t start = at;
+    if (aHtml[at] == '"' || aHtml[at] == '\'') {
+        const std::size_t close = aHtml.find(aHtml[at], at + 1);
+        if (close == std::string_view::npos)
+            return std::nullopt;
+        return std::make_pair(start, close + 1 - start);
+    }
+    while (at < aHtml.size() && !IsTagBlank(aHtml[at]) && aHtml[at] != '>')
+        ++at;
+    return std::make_pair(start, at - start);
+}
 
 void Walk(const GumboNode* aNode, std::string_view aHtml, std::vector<TPictureReference>& aOut)
 {
@@ -18,17 +56,13 @@ void Walk(const GumboNode* aNode, std::string_view aHtml, std::vector<TPictureRe
         const auto* attribute = static_cast<const GumboAttribute*>(element.attributes.data[i]);
         const bool wanted = image ? std::strcmp(attribute->name, "src") == 0
                                   : std::strcmp(attribute->name, "background") == 0;
-        // A valueless attribute has nothing to rewrite: gumbo then points
-        // its value at the attribute's name, which must stay as written.
-        if (!wanted || !attribute->original_value.data || attribute->original_value.length == 0 ||
-            attribute->original_value.data == attribute->original_name.data)
+        const GumboStringPiece& name = attribute->original_name;
+        if (!wanted || !name.data || name.data < aHtml.data() || name.data > aHtml.data() + aHtml.size() ||
+            name.length > aHtml.size() - static_cast<std::size_t>(name.data - aHtml.data()))
             continue;
-        if (attribute->original_value.data < aHtml.data())
-            continue;
-        const std::size_t offset = static_cast<std::size_t>(attribute->original_value.data - aHtml.data());
-        if (offset + attribute->original_value.length > aHtml.size())
-            continue;
-        aOut.push_back({offset, attribute->original_value.length, attribute->value});
+        const auto value = WrittenValue(aHtml, static_cast<std::size_t>(name.data - aHtml.data()) + name.length);
+        if (value)
+            aOut.push_back({value->first, value->second, attribute->value});
     }
     for (unsigned i = 0; i < element.children.length; ++i)
         Walk(static_cast<const GumboNode*>(element.children.data[i]), aHtml, aOut);

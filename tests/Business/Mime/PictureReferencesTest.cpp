@@ -23,6 +23,14 @@ TEST(PictureReferencesTest, OddAttributesSpliceExactly)
         {"<img src=\"a\" src=\"b\">", "<img src=\"N\" src=\"b\">"},         // the first of a name counts
         {"<table background = 'bg.jpg' ><tr><td>1", "<table background = \"N\" ><tr><td>1"},
         {"<IMG SRC=\"a&amp;b\">", "<IMG SRC=\"N\">"},
+        {"<img\fsrc\f=\fa.png\f>x", "<img\fsrc\f=\f\"N\"\f>x"},
+        {"<img src=a.png\rb>", "<img src=\"N\"\rb>"},                   // the CR ends the unquoted value
+        // An unquoted value that opens with a character reference: gumbo's
+        // written span starts after it.
+        {"<img src=&amp;x.png>", "<img src=\"N\">"},
+        {"<b background=&#65;b><p>t", "<b background=\"N\"><p>t"},
+        {"<img src=&lt;>", "<img src=\"N\">"},
+        {"<img src=>x", "<img src=>x"},                                 // empty: nothing to rewrite
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Page);
@@ -39,6 +47,7 @@ TEST(PictureReferencesTest, OddAttributesSpliceExactly)
         EXPECT_EQ(ReplacePictureReferences(c.Page, references, all), c.Spliced);
     }
     EXPECT_EQ(FindPictureReferences("<IMG SRC=\"a&amp;b\">").front().Value, "a&b");
+    EXPECT_EQ(FindPictureReferences("<img src=&amp;x.png>").front().Value, "&x.png");
 }
 
 } // namespace
