@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "GMimePtr.h"
 
@@ -19,10 +20,20 @@ void WriteMessageToFile(GMimeMessage* aMessage, const std::filesystem::path& aFi
 // when absent.
 std::string HeaderText(GMimeObject* aObject, const char* aName);
 
-// Streams the decoded content of a leaf part into a new file (0600), never
-// holding it whole in memory.
-void WriteDecodedContentToFile(GMimeObject* aPart, const std::filesystem::path& aFile);
+// The boundaries of the multiparts around a part of a parsed message, in
+// any order. An attached message (message/rfc822 part) ends at the first
+// line that is one of them: given them, it comes back exactly as it was
+// in the mail, byte for byte (when GMime kept the bytes it parsed, as it
+// does for a seekable stream).
+using TEnclosingBoundaries = std::vector<std::string>;
 
-// The decoded content of a leaf part (for an attached message, the
-// message as written).
+// Streams the decoded content of a part into a new file (0600), never
+// holding it whole in memory.
+void WriteDecodedContentToFile(GMimeObject* aPart, const std::filesystem::path& aFile,
+                               const TEnclosingBoundaries& aAround);
+
+// The decoded content of a part.
+std::string DecodedContentOf(GMimeObject* aPart, const TEnclosingBoundaries& aAround);
+// The same where the part's place is not known: an attached message is
+// then GMime's writing of it, with the line ends it came with.
 std::string DecodedContentOf(GMimeObject* aPart);

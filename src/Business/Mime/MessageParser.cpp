@@ -102,6 +102,10 @@ private:
             }
             return;
         }
+        // Its parts end at its boundary or at any around it.
+        const char* boundary = g_mime_multipart_get_boundary(aMultipart);
+        if (boundary)
+            FBoundaries.emplace_back(boundary);
         for (int i = 0; i < count; ++i) {
             GMimeObject* part = g_mime_multipart_get_part(aMultipart, i);
             if (GMIME_IS_MULTIPART(part)) {
@@ -132,6 +136,8 @@ private:
             // like every part no handler uses.
             Keep(part, "");
         }
+        if (boundary)
+            FBoundaries.pop_back();
     }
 
     void TextRule(GMimeObject* aPart)
@@ -215,9 +221,9 @@ private:
             item.FileName = FTemp(name.empty() ? "attachment.dat" : name);
             if (item.FileName.empty())
                 throw Exception("临时文件名为空");
-            WriteDecodedContentToFile(aPart, item.FileName);
+            WriteDecodedContentToFile(aPart, item.FileName, FBoundaries);
         } else {
-            item.Data = std::make_shared<const std::string>(DecodedContentOf(aPart));
+            item.Data = std::make_shared<const std::string>(DecodedContentOf(aPart, FBoundaries));
         }
         item.Name = !name.empty() ? name : item.FileName.filename().string();
         GMimeHeaderList* headers = g_mime_object_get_header_list(aPart);
@@ -236,6 +242,7 @@ private:
 
     TIdMessageBuilderHtmlEx& FBuilder;
     const TIdMessageBuilderHtmlEx::TTempFilenameBuilder& FTemp;
+    TEnclosingBoundaries FBoundaries;   // of the multiparts being read
 };
 
 } // namespace

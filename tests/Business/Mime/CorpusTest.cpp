@@ -30,24 +30,29 @@ std::string ReadFile(const fs::path& aPath)
     return s.str();
 }
 
-void Leaves(GMimeObject* aObject, std::vector<GMimeObject*>& aLeaves)
+// Each leaf with the boundaries around it, which tell where an attached
+// message ends.
+void Leaves(GMimeObject* aObject, std::vector<std::pair<GMimeObject*, TEnclosingBoundaries>>& aLeaves,
+            TEnclosingBoundaries aAround = {})
 {
     if (GMIME_IS_MULTIPART(aObject)) {
+        if (const char* boundary = g_mime_multipart_get_boundary(GMIME_MULTIPART(aObject)))
+            aAround.push_back(boundary);
         for (int i = 0; i < g_mime_multipart_get_count(GMIME_MULTIPART(aObject)); ++i)
-            Leaves(g_mime_multipart_get_part(GMIME_MULTIPART(aObject), i), aLeaves);
+            Leaves(g_mime_multipart_get_part(GMIME_MULTIPART(aObject), i), aLeaves, aAround);
     } else if (aObject) {
-        aLeaves.push_back(aObject);
+        aLeaves.emplace_back(aObject, aAround);
     }
 }
 
-bool Found(GMimeObject* aLeaf, const TIdMessageBuilderHtmlEx& aResult)
+bool Found(GMimeObject* aLeaf, const TEnclosingBoundaries& aAround, const TIdMessageBuilderHtmlEx& aResult)
 {
     GMimeContentType* type = g_mime_object_get_content_type(aLeaf);
     const std::string media = type ? g_mime_content_type_get_media_type(type) : "";
     const std::string subtype = type ? g_mime_content_type_get_media_subtype(type) : "";
     if (media + "/" + subtype == kPromotionContentType)
         return true;   // becomes the HTML
-    const std::string content = DecodedContentOf(aLeaf);
+    const std::string content = DecodedContentOf(aLeaf, aAround);
     for (const auto* list : {&aResult.Attachments, &aResult.HtmlFiles})
         for (const auto& item : *list)
             if (item.Data && *item.Data == content)
@@ -85,12 +90,12 @@ TEST(CorpusTest, EveryLeafSurvivesTakingApart)
         ASSERT_NO_THROW(result.InitByIdMessage(message.get()));
         if (!message)
             continue;
-        std::vector<GMimeObject*> parts;
+        std::vector<std::pair<GMimeObject*, TEnclosingBoundaries>> parts;
         Leaves(g_mime_message_get_mime_part(message.get()), parts);
-        for (GMimeObject* leaf : parts) {
+        for (const auto& [leaf, around] : parts) {
             ++leaves;
-            EXPECT_TRUE(Found(leaf, result)) << "lost a part of type "
-                                             << g_mime_content_type_get_mime_type(g_mime_object_get_content_type(leaf));
+            EXPECT_TRUE(Found(leaf, around, result))
+                << "lost a part of type " << g_mime_content_type_get_mime_type(g_mime_object_get_content_type(leaf));
         }
     }
     EXPECT_GT(leaves, 100);

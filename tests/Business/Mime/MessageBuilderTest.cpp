@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 
@@ -312,6 +313,79 @@ TEST(MessageParserTest, AnAttachedMessageComesBackAsItCame)
         ASSERT_EQ(parsed.Attachments.size(), 1u);
         ASSERT_TRUE(parsed.Attachments[0].Data);
         EXPECT_EQ(*parsed.Attachments[0].Data, written);
+    }
+}
+
+// Shapes that writing an attached message again would change: it must
+// come back as the bytes it was in the mail, and end where its part ends,
+// whether the mail was parsed from memory or from a file (as a large one
+// is) and the part is kept in memory or streamed to a file.
+TEST(MessageParserTest, AttachedMessageShapesComeBackExactly)
+{
+    EnsureGMimeInitialised();
+    std::ifstream in(fs::path(QUILLMAR_MIME_FIXTURES) / "forwarded-as-written.eml", std::ios::binary);
+    const std::string fixture{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string opening = "Content-Disposition: attachment\r\n\r\n";
+    const std::size_t begin = fixture.find(opening) + opening.size();
+    const std::size_t end = fixture.find("\r\n--f\r\n", begin);
+    ASSERT_NE(end, std::string::npos);
+    const auto forward = [](const std::string& aInner, const char* aTail = "\r\n--f--\r\n") {
+        return "From: boss@example.com\r\nSubject: Fw\r\nMIME-Version: 1.0\r\n"
+               "Content-Type: multipart/mixed; boundary=\"f\"\r\n\r\n"
+               "--f\r\nContent-Type: text/plain\r\n\r\nSee below.\r\n"
+               "--f\r\nContent-Type: message/rfc822\r\n\r\n" +
+               aInner + aTail;
+    };
+    const std::string headersOnly = "From: a@example.com\r\nSubject: short\r\n";
+    const std::string mixedEnds = "From: a@example.com\nSubject: mixed\n\nbody\r\nline\r\n";
+    const std::string unterminated = "From: a@example.com\r\nContent-Type: multipart/mixed; boundary=in\r\n\r\n"
+                                     "--in\r\nContent-Type: text/plain\r\n\r\nno end boundary\r\n";
+    const std::string lookalikes = "Subject: nested\r\n\r\n--o-not a boundary\r\n--mx\r\n--m\tx\r\n-- \r\nsignature\r\n";
+    struct TCase {
+        const char* Shape;
+        std::string Raw;
+        std::string Attached;
+    } cases[] = {
+        {"fixture", fixture, fixture.substr(begin, end - begin)},
+        {"headers only", forward(headersOnly), headersOnly},
+        {"LF headers, CRLF body", forward(mixedEnds), mixedEnds},
+        {"mail ends on the boundary", forward(mixedEnds, "\r\n--f--"), mixedEnds},
+        {"the whole body, to the end", "From: boss@example.com\r\nMIME-Version: 1.0\r\nContent-Type: message/rfc822\r\n\r\n" +
+                                           unterminated,
+         unterminated},
+        {"two multiparts around it",
+         "From: boss@example.com\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"o\"\r\n\r\n"
+         "--o\r\nContent-Type: multipart/mixed; boundary=\"m\"\r\n\r\n--m\r\nContent-Type: message/rfc822\r\n\r\n" +
+             lookalikes + "\r\n--m \r\nContent-Type: text/plain\r\n\r\nafter\r\n--m--\r\n--o--\r\n",
+         lookalikes},
+    };
+    TScratchFolder scratch("qm-mime");
+    int files = 0;
+    const auto scratchFile = [&](const std::string&) { return scratch.Path() / ("part" + std::to_string(++files)); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Shape);
+        const fs::path mail = scratchFile("");
+        std::ofstream(mail, std::ios::binary) << c.Raw;
+        TGObject<GMimeStream> stream(g_mime_stream_fs_open(mail.c_str(), O_RDONLY, 0, nullptr));
+        ASSERT_TRUE(stream);
+        TGObject<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+        const TGObject<GMimeMessage> messages[] = {
+            Parse(c.Raw), TGObject<GMimeMessage>(g_mime_parser_construct_message(parser.get(), nullptr))};
+        std::vector<std::string> attached;
+        for (const auto& message : messages) {
+            TIdMessageBuilderHtmlEx inMemory, toFile;
+            inMemory.InitByIdMessage(message.get());
+            toFile.InitByIdMessage(message.get(), scratchFile);
+            for (const auto& item : inMemory.Attachments)
+                if (item.ContentType == "message/rfc822" && item.Data)
+                    attached.push_back(*item.Data);
+            for (const auto& item : toFile.Attachments)
+                if (item.ContentType == "message/rfc822") {
+                    std::ifstream file(item.FileName, std::ios::binary);
+                    attached.emplace_back(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+                }
+        }
+        EXPECT_EQ(attached, std::vector<std::string>(4, c.Attached));
     }
 }
 

@@ -12,6 +12,11 @@ def write(name, text):
     with open(name, "wb") as f:
         f.write(data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n"))
 
+def write_as_is(name, data):
+    """For a fixture whose line ends are what it tests."""
+    with open(name, "wb") as f:
+        f.write(data)
+
 PNG = base64.b64encode(b"\x89PNG\r\n\x1a\n" + bytes(range(64))).decode()
 
 write("gb2312.eml",
@@ -93,3 +98,24 @@ write("receipt.eml",
       "--m\nContent-Type: message/disposition-notification\n\nReporting-UA: wmsvr\n"
       "Final-Recipient:rfc822;b@example.com\nOriginal-Message-ID:<0123@example.com>\n"
       "Disposition:manual-action/MDN-sent-manually;displayed\n--m--\n")
+
+# A forwarded message kept as an attachment, with what writing it again
+# would change: CRLF line ends, a header without a blank after its colon,
+# a binary part holding bare LF, CR and NUL bytes, a prologue and an
+# epilogue; another attachment follows it.
+write_as_is("forwarded-as-written.eml",
+      b"From: boss@example.com\r\nSubject: Fw: Offer 2027\r\nMIME-Version: 1.0\r\n"
+      b"Content-Type: multipart/mixed; boundary=\"f\"\r\n\r\n"
+      b"--f\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nSee the offer below.\r\n"
+      b"--f\r\nContent-Type: message/rfc822\r\nContent-Disposition: attachment\r\n\r\n"
+      b"From: =?UTF-8?B?5byg5LiJ?= <zhang@example.com>\r\nTo: boss@example.com\r\nSubject:Offer 2027\r\n"
+      b"Received: from mx.example.com\r\n\tby relay.example.net; Tue, 1 Dec 2026 10:00:00 +0800\r\n"
+      b"MIME-Version: 1.0\r\nContent-Type: multipart/mixed;\r\n boundary=\"in\"\r\n\r\n"
+      b"This is a multi-part message in MIME format.\r\n\r\n"
+      b"--in\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+      + "价格见附件。".encode() + b"\r\n\r\n"
+      b"--in\r\nContent-Type: application/octet-stream; name=\"prices.bin\"\r\n"
+      b"Content-Transfer-Encoding: binary\r\n\r\n\x00\x01bare LF\nbare CR\rCRLF\r\n\xff\r\n"
+      b"--in--\r\nSigned by the sender's gateway.\r\n"
+      b"\r\n--f\r\nContent-Type: application/pdf; name=\"offer.pdf\"\r\n"
+      b"Content-Transfer-Encoding: base64\r\n\r\nJVBERi0xLjQ=\r\n--f--\r\n")
