@@ -393,15 +393,37 @@ TEST(MessageParserTest, AttachedMessageShapesComeBackExactly)
 // body, never an empty mail.
 TEST(MessageParserTest, AMultipartWithoutItsBoundaryKeepsItsText)
 {
-    const std::string raw = "From: buyer@example.com\r\nSubject: order\r\nMIME-Version: 1.0\r\n"
-                            "Content-Type: multipart/alternative; boundary=\"never-comes\"\r\n\r\n"
-                            "Please send 500 pieces of item 7.\r\nRegards, Anna\r\n";
-    TGObject<GMimeMessage> message = Parse(raw);
-    TIdMessageBuilderHtmlEx parsed;
-    parsed.InitByIdMessage(message.get());
-    EXPECT_NE(parsed.PlainText.find("Please send 500 pieces of item 7."), std::string::npos) << parsed.PlainText;
-    EXPECT_NE(parsed.PlainText.find("Regards, Anna"), std::string::npos);
-    EXPECT_TRUE(parsed.Attachments.empty());
+    std::ifstream in(fs::path(QUILLMAR_MIME_FIXTURES) / "boundary-never-comes.eml", std::ios::binary);
+    const std::string fixture{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    struct TCase {
+        const char* Shape;
+        std::string Raw;
+        std::vector<std::string> Texts;
+        std::size_t Attachments;
+    } cases[] = {
+        {"the whole mail",
+         "From: buyer@example.com\r\nSubject: order\r\nMIME-Version: 1.0\r\n"
+         "Content-Type: multipart/alternative; boundary=\"never-comes\"\r\n\r\n"
+         "Please send 500 pieces of item 7.\r\nRegards, Anna\r\n",
+         {"Please send 500 pieces of item 7.", "Regards, Anna"},
+         0},
+        {"fixture", fixture, {"请发货：第7项，500件。", "Please send 500 pieces of item 7.", "Regards, Anna"}, 0},
+        {"inside a multipart that is whole",
+         "From: buyer@example.com\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"o\"\r\n\r\n"
+         "--o\r\nContent-Type: multipart/alternative; boundary=\"never-comes\"\r\n\r\nThe order text.\r\n"
+         "--o\r\nContent-Type: application/pdf; name=\"order.pdf\"\r\n\r\n%PDF\r\n--o--\r\n",
+         {"The order text."},
+         1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Shape);
+        TGObject<GMimeMessage> message = Parse(c.Raw);
+        TIdMessageBuilderHtmlEx parsed;
+        parsed.InitByIdMessage(message.get());
+        for (const std::string& text : c.Texts)
+            EXPECT_NE(parsed.PlainText.find(text), std::string::npos) << parsed.PlainText;
+        EXPECT_EQ(parsed.Attachments.size(), c.Attachments);
+    }
 }
 
 } // namespace

@@ -84,6 +84,13 @@ write("broken-boundary.eml",
       "--other\nContent-Type: text/plain\n\nthe boundary never comes\n"
       "--declared\nContent-Type: text/plain\n\nlast part without an end\n")
 
+# The declared boundary never comes: all the text is what GMime keeps as
+# the multipart's prologue.
+write("boundary-never-comes.eml",
+      "From: buyer@example.cn\nSubject: order\nMIME-Version: 1.0\n"
+      "Content-Type: multipart/alternative; boundary=\"----=_Part_0_1234.5678\"\n\n".encode()
+      + "请发货：第7项，500件。\nPlease send 500 pieces of item 7.\nRegards, Anna\n".encode())
+
 write("8bit-headers.eml",
       b"From: \xcd\xf5\xbe\xad\xc0\xed <wang@example.cn>\r\nSubject: \xd1\xaf\xbc\xdb \xb2\xe2\xca\xd4\r\n"
       b"MIME-Version: 1.0\r\nContent-Type: text/plain\r\n\r\nbody\r\n")
