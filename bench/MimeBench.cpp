@@ -124,4 +124,27 @@ void BM_DecodeUnclosedEncodedWords(benchmark::State& aState)
 }
 BENCHMARK(BM_DecodeUnclosedEncodedWords)->Arg(16000)->Arg(64000)->Unit(benchmark::kMillisecond);
 
+// The same run of words as the Subject of a forwarded message, taken apart
+// as a whole mail: GMime's parse, and the inner Subject decoded to name
+// the attachment.
+void BM_TakeApartForwardedManyWords(benchmark::State& aState)
+{
+    std::string subject;
+    for (int64_t i = 0; i < aState.range(0); ++i)
+        subject += "=?UTF-8?B?5L2g?= ";
+    const std::string mail = "From: boss@example.com\r\nSubject: Fw\r\nMIME-Version: 1.0\r\n"
+                             "Content-Type: multipart/mixed; boundary=\"f\"\r\n\r\n"
+                             "--f\r\nContent-Type: text/plain\r\n\r\nSee below.\r\n"
+                             "--f\r\nContent-Type: message/rfc822\r\n\r\nFrom: a@example.com\r\nSubject: " +
+                             subject + "\r\n\r\nInner body.\r\n--f--\r\n";
+    for (auto _ : aState) {
+        TGObject<GMimeMessage> message = ParseMessage(mail);
+        TIdMessageBuilderHtmlEx parts;
+        parts.InitByIdMessage(message.get());
+        benchmark::DoNotOptimize(parts.Attachments.size());
+    }
+    aState.SetItemsProcessed(aState.iterations() * aState.range(0));
+}
+BENCHMARK(BM_TakeApartForwardedManyWords)->Arg(16000)->Arg(64000)->Unit(benchmark::kMillisecond);
+
 } // namespace

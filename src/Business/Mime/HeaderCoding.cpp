@@ -165,8 +165,31 @@ std::string EncodeAddressList(const std::vector<TAddressItem>& aItems)
 
 std::string DecodeHeaderText(std::string_view aRaw)
 {
-    // Cut into encoded words and the plain text around them.
-    std::vector<TPiece> tokens;
+    // One pass over the text, cut into encoded words and the plain text
+    // around them. Blanks between two encoded words are not text;
+    // consecutive words of one charset and encoding are joined before
+    // converting, so a character split across two words decodes whole. B
+    // words are decoded as they come and their bytes appended; Q words are
+    // joined as written and decoded once. Only the run of words being
+    // joined is held, never a list of all the words: a header of many
+    // thousand words costs no more than its length.
+    std::string out;
+    TPiece run;   // the encoded words being joined; Encoded false when none
+    bool afterWord = false;
+    const auto flushRun = [&] {
+        if (!run.Encoded)
+            return;
+        out += ToUtf8(SameTextAscii(run.Encoding, "B") ? run.Data : Unquote(run.Data), run.Charset);
+        run = TPiece();
+    };
+    const auto plainText = [&](const std::string& aPlain) {
+        flushRun();
+        std::string text;
+        for (char c : aPlain)
+            if (c != '\r' && c != '\n')
+                text += c;
+        out += RawHeaderToUtf8(text);
+    };
     std::string plain;
     std::size_t at = 0;
     while (at < aRaw.size()) {
@@ -187,50 +210,22 @@ std::string DecodeHeaderText(std::string_view aRaw)
             continue;
         }
         plain += aRaw.substr(at, word - at);
-        if (!plain.empty())
-            tokens.push_back({false, "", "", std::move(plain)});
-        plain.clear();
-        tokens.push_back(std::move(encoded));
         at = end;
+        if (!plain.empty() && !(afterWord && std::all_of(plain.begin(), plain.end(), IsBlank)))
+            plainText(plain);
+        plain.clear();
+        afterWord = true;
+        if (SameTextAscii(encoded.Encoding, "B"))
+            encoded.Data = Unbase64(encoded.Data);
+        if (run.Encoded && SameTextAscii(run.Charset, encoded.Charset) && SameTextAscii(run.Encoding, encoded.Encoding)) {
+            run.Data += encoded.Data;
+            continue;
+        }
+        flushRun();
+        run = std::move(encoded);
     }
     if (!plain.empty())
-        tokens.push_back({false, "", "", std::move(plain)});
-
-    // Blanks between two encoded words are not text; consecutive words of
-    // one charset and encoding are joined before decoding, so a character
-    // split across two words decodes whole.
-    // B words are decoded as they come and their bytes appended (linear
-    // in the number of words); Q words are joined as written and decoded
-    // once, as a "=XX" never spans two words.
-    std::vector<TPiece> pieces;
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-        TPiece& token = tokens[i];
-        const bool blank = !token.Encoded && std::all_of(token.Data.begin(), token.Data.end(), IsBlank);
-        if (blank && i > 0 && i + 1 < tokens.size() && tokens[i - 1].Encoded && tokens[i + 1].Encoded)
-            continue;
-        const bool base64 = token.Encoded && SameTextAscii(token.Encoding, "B");
-        if (base64)
-            token.Data = Unbase64(token.Data);
-        if (token.Encoded && !pieces.empty() && pieces.back().Encoded &&
-            SameTextAscii(pieces.back().Charset, token.Charset) && SameTextAscii(pieces.back().Encoding, token.Encoding)) {
-            pieces.back().Data += token.Data;
-            continue;
-        }
-        pieces.push_back(std::move(token));
-    }
-
-    std::string out;
-    for (const TPiece& piece : pieces) {
-        if (!piece.Encoded) {
-            std::string text;
-            for (char c : piece.Data)
-                if (c != '\r' && c != '\n')
-                    text += c;
-            out += RawHeaderToUtf8(text);
-            continue;
-        }
-        const std::string bytes = SameTextAscii(piece.Encoding, "B") ? piece.Data : Unquote(piece.Data);
-        out += ToUtf8(bytes, piece.Charset);
-    }
+        plainText(plain);
+    flushRun();
     return out;
 }

@@ -201,9 +201,19 @@ TEST(HeaderCodingTest, DecodingAndEncoding)
         {"=?utf-8?B?broken", "=?utf-8?B?broken"},
         {"=?UTF-8?B?5L2g?= =?UTF-8?B?5aW9?= =?utf-8?B?broken =?x?B?", "你好 =?utf-8?B?broken =?x?B?"},
         {"=?UTF-8?Q?a=3D?= =?UTF-8?Q?b?= c", "a=b c"},
+        // 😀 split over three words, padding inside, the charset's case differs
+        {"=?UTF-8?B?8A==?= =?UTF-8?B?n5g=?=\r\n =?utf-8?B?gA==?=", "😀"},
+        {"Re: =?UTF-8?B?5L2g?= and =?UTF-8?B?5aW9?= =?gb2312?B?xOO6ww==?= ok", "Re: 你 and 好你好 ok"},
     };
     for (const auto& [raw, text] : cases)
         EXPECT_EQ(DecodeHeaderText(raw), text) << raw;
+    std::string run = "=?UTF-8?B?5L2g?=", joined = "你";
+    for (int i = 1; i < 3000; ++i) {
+        run += i % 2 ? " =?UTF-8?B?5L2g?=" : "\r\n\t=?utf-8?b?5L2g?=";
+        joined += "你";
+    }
+    const std::string decoded = DecodeHeaderText(run);
+    EXPECT_TRUE(decoded == joined) << decoded.size() << " bytes, not " << joined.size();
 
     const std::string texts[] = {"Plain ASCII", "报价单 for 2027 年度", std::string(200, 'x') + "中文" + std::string(50, 'y')};
     for (const std::string& text : texts) {
