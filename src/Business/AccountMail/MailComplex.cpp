@@ -29,6 +29,12 @@ std::string PromotionNoticePage()
            site + "\">" + site + "</a>进行下载 </td>  </tr></table></body></html>";
 }
 
+// A working file's name from the mail's subject.
+std::string SubjectFileName(const std::string& aSubject, const char* aExtension)
+{
+    return (aSubject.empty() ? std::string("empty_subject") : aSubject) + aExtension;
+}
+
 } // namespace
 
 int64_t TRcMailComplexFile::Size() const
@@ -78,8 +84,7 @@ std::string TRcMailComplex::Subject() const
 
 std::string TRcMailComplex::BaseName(const char* aExtension) const
 {
-    const std::string subject = Subject();
-    return (subject.empty() ? std::string("empty_subject") : subject) + aExtension;
+    return SubjectFileName(Subject(), aExtension);
 }
 
 void TRcMailComplex::SetMessageHeader(GMimeMessage* aMessage)
@@ -121,12 +126,14 @@ void TRcMailComplex::BuildOther()
     FAttachmentFileList->Clear();
 
     SetMessageHeader(raw->Message());
-    FMsgHeader->FFileName.clear();
+    // The subject names three working files: decoded once (it may be long).
+    const std::string subject = Subject();
+    FMsgHeader->FFileName = GetTempFileName(SubjectFileName(subject, ".msgh"));
     MessageHeaderSaveToFile();
 
     const TIdMessageBuilderHtmlEx& builder = raw->Builder();
     const std::string html = builder.Html.empty() ? PlainTextToHtmlDivs(builder.PlainText) : builder.Html;
-    FHtmlBody->FFileName = GetTempFileName(BaseName(".html"));
+    FHtmlBody->FFileName = GetTempFileName(SubjectFileName(subject, ".html"));
     FHtmlBody->WriteHtmlContent(html);
     FReportMessageId = builder.ReportMessageId;
 
@@ -149,7 +156,7 @@ void TRcMailComplex::BuildOther()
         file->FNeedTranslate = item.NeedTranslate();
         FAttachmentFileList->Add(file.Get());
     }
-    FNoCidHtmlBody->FFileName = GetTempFileName(BaseName(".html"));
+    FNoCidHtmlBody->FFileName = GetTempFileName(SubjectFileName(subject, ".html"));
     FNoCidHtmlBody->WriteHtmlContent(MakeNoCidHtmlString(html, FHtmlFileList.Get()));
     FRaw->FValid = true;
 }
