@@ -414,10 +414,10 @@ TEST(MessageParserTest, AMultipartWithoutItsBoundaryKeepsItsText)
         {"the whole mail",
          "From: buyer@example.com\r\nSubject: order\r\nMIME-Version: 1.0\r\n"
          "Content-Type: multipart/alternative; boundary=\"never-comes\"\r\n\r\n"
-         "Please send 500 pieces of item 7.\r\nRegards, Anna\r\n",
-         {"Please send 500 pieces of item 7.", "Regards, Anna"},
+         "Please send 500 pieces of model A7.\r\nRegards, Anna\r\n",
+         {"Please send 500 pieces of model A7.", "Regards, Anna"},
          0},
-        {"fixture", fixture, {"请发货：第7项，500件。", "Please send 500 pieces of item 7.", "Regards, Anna"}, 0},
+        {"fixture", fixture, {"请发货：A7型，500件。", "Please send 500 pieces of model A7.", "Regards, Anna"}, 0},
         {"inside a multipart that is whole",
          "From: buyer@example.com\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"o\"\r\n\r\n"
          "--o\r\nContent-Type: multipart/alternative; boundary=\"never-comes\"\r\n\r\nThe order text.\r\n"

@@ -89,7 +89,7 @@ write("broken-boundary.eml",
 write("boundary-never-comes.eml",
       "From: buyer@example.cn\nSubject: order\nMIME-Version: 1.0\n"
       "Content-Type: multipart/alternative; boundary=\"----=_Part_0_1234.5678\"\n\n".encode()
-      + "请发货：第7项，500件。\nPlease send 500 pieces of item 7.\nRegards, Anna\n".encode())
+      + "请发货：A7型，500件。\nPlease send 500 pieces of model A7.\nRegards, Anna\n".encode())
 
 write("8bit-headers.eml",
       b"From: \xcd\xf5\xbe\xad\xc0\xed <wang@example.cn>\r\nSubject: \xd1\xaf\xbc\xdb \xb2\xe2\xca\xd4\r\n"
