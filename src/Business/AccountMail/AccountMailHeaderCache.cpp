@@ -29,6 +29,19 @@ void TAccountMailManager::ReplaceMailHeader(TRcResPath* aResPath, const std::str
     });
 }
 
+void TAccountMailManager::ReplaceMailHeaders(TRcResPath* aResPath, const std::vector<TMailHeaderRow>& aRows)
+{
+    const auto account = MailAccountOf(aResPath);
+    if (!account || aRows.empty())
+        return;
+    TTransaction::Run(**account, [&] {
+        if (!account->Db->TableExists("MailHeader"))
+            account->Db->ExecSQL(schema::kMailHeader);
+        for (const TMailHeaderRow& row : aRows)
+            TSqliteDbMail::SaveHeader(**account, row);
+    });
+}
+
 bool TAccountMailManager::CheckMailHeaderByUid(TRcResPath* aResPath, TMailHeaderRow& aMsg,
                                                 const std::string& aUid) noexcept
 {

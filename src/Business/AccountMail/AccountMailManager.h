@@ -28,6 +28,7 @@
 #include "Mail.h"
 #include "SecretaryData.h"
 #include "SqliteDbMail.h"
+#include "StoredComplexFiles.h"
 #include "Runtime/Singleton.h"
 
 class TRcMailComplex;
@@ -145,6 +146,28 @@ public:
     // secretary fields from the complex.
     void UpdateMailByMailComplex(TRcMail* aMail, TRcMailComplex* aMailComplex);
 
+    // Receiving stores a mail in two steps, so that a kill at any moment
+    // leaves no half-stored mail: its complex's files are copied and synced
+    // (StoreReceivedFiles), then a group of such mails is named by rows in
+    // one transaction after one sync of the folder (SaveReceivedMails).
+    struct TReceivedMail {
+        TRcRef<TRcMail> Mail;
+        TStoredComplexFiles Files;
+        // A read receipt: the mails with this Message-ID are marked as
+        // receipted, and the receipt itself is kept only as a removed row
+        // (so its uid is not fetched again), never as a mail.
+        std::string ReceiptFor;
+        // Set by SaveReceivedMails when its row was written.
+        bool Saved = false;
+    };
+    TStoredComplexFiles StoreReceivedFiles(TRcResPath* aFolderResPath, TRcMailComplex* aComplex);
+    // The rows of every mail of the group in one transaction. A mail whose
+    // uid is stored already is dropped (its files go). On error nothing is
+    // written and the error goes to the caller. The folder is notified
+    // once; the paths of the mails saved (receipts not among them) go
+    // into aSaved, and each saved entry is marked so.
+    void SaveReceivedMails(TRcResPath* aFolderResPath, std::vector<TReceivedMail>& aMails, TRcResPathList* aSaved);
+
     // Stores a message file as a new mail of the folder; nullptr when the
     // file does not exist. A file that is not a message raises.
     TRcResPath* ImportMailFromFile(TRcResPath* aFolderResPath, const std::filesystem::path& aFileName);
@@ -179,6 +202,8 @@ public:
     void CreateMailHeaderTabel(TRcResPath* aResPath);
     void ReplaceMailHeader(TRcResPath* aResPath, const std::string& aUid, TDateTime aData,
                            const std::string& aFromAddress, const std::string& aSubject);
+    // Many rows in one transaction (the table made when missing).
+    void ReplaceMailHeaders(TRcResPath* aResPath, const std::vector<TMailHeaderRow>& aRows);
     // Fills aMsg (cleared first) from the cached row; false when there is
     // none or it cannot be read (logged).
     bool CheckMailHeaderByUid(TRcResPath* aResPath, TMailHeaderRow& aMsg, const std::string& aUid) noexcept;

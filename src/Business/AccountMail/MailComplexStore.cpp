@@ -4,6 +4,7 @@
 #include "SqliteDbMail.h"
 
 #include "MailComplex.h"
+#include "StoredComplexFiles.h"
 #include "Business/Data/SqliteQuery.h"
 #include "Runtime/Errors.h"
 #include "Runtime/FileSync.h"
@@ -24,16 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int64_t kArchiveThreshold = 102400;
-
-struct TStoredPart {
-    std::string FileId;
-    fs::path Stored;
-    int Type;
-    int SortNumber;
-    std::string ContentId;
-    std::string Name;
-    bool NeedTranslate;
-};
 
 void ZipInto(const fs::path& aSource, const fs::path& aArchive, const std::string& aEntryName)
 {
@@ -84,10 +75,11 @@ void UnzipFirst(const fs::path& aArchive, const fs::path& aTarget)
 }
 
 // Copies (or zips) one working file into Mails/ under a new id.
-TStoredPart StorePart(const fs::path& aMailsPath, const fs::path& aWorking, int aType, int aSort,
-                      std::string aContentId, std::string aName, bool aNeedTranslate)
+TStoredComplexFiles::TPart StorePart(const fs::path& aMailsPath, const fs::path& aWorking, int aType, int aSort,
+                                     std::string aContentId, std::string aName, bool aNeedTranslate)
 {
-    TStoredPart part{NewGuidId(), {}, aType, aSort, std::move(aContentId), std::move(aName), aNeedTranslate};
+    TStoredComplexFiles::TPart part{NewGuidId(), {}, aType, aSort, std::move(aContentId), std::move(aName),
+                                    aNeedTranslate};
     std::error_code ec;
     const auto size = static_cast<int64_t>(fs::file_size(aWorking, ec));
     if (ec)
@@ -238,72 +230,102 @@ bool TSqliteDbMail::IsArchived(const fs::path& aFileName, int64_t aSize)
     return aSize >= kArchiveThreshold;
 }
 
-bool TSqliteDbMail::SaveMailComplex(TSQLiteDatabase& aDb, const fs::path& aMailsPath, const std::string& aId,
-                                    TRcMailComplex& aComplex)
+TStoredComplexFiles::TStoredComplexFiles(const fs::path& aMailsPath, TRcMailComplex& aComplex)
+    : FPromot(aComplex.FExtension)
 {
     aComplex.MessageHeaderSaveToFile();
     if (fs::create_directories(aMailsPath))
         SyncFolder(aMailsPath.parent_path());
     const std::string subject = aComplex.Subject();
     const std::string base = subject.empty() ? "empty_subject" : subject;
-
-    // Slow file work first, outside any transaction.
-    std::vector<TStoredPart> parts;
     try {
-        parts.push_back(StorePart(aMailsPath, aComplex.MsgHeader()->FFileName, mcftHeader, 0, "", base + ".msgh", false));
-        parts.push_back(StorePart(aMailsPath, aComplex.HtmlBody()->FFileName, mcftHtmlBody, 0, "", base + ".html", false));
+        FParts.push_back(StorePart(aMailsPath, aComplex.MsgHeader()->FFileName, mcftHeader, 0, "", base + ".msgh", false));
+        FParts.push_back(StorePart(aMailsPath, aComplex.HtmlBody()->FFileName, mcftHtmlBody, 0, "", base + ".html", false));
         int sort = 0;
         for (TRcMailComplexHtmlFile* file : *aComplex.HtmlFileList())
-            parts.push_back(StorePart(aMailsPath, file->FFileName, mcftHtmlFile, sort++, file->FContentId,
-                                      SafeFileName(file->FRealFileName, "inline.dat"), false));
+            FParts.push_back(StorePart(aMailsPath, file->FFileName, mcftHtmlFile, sort++, file->FContentId,
+                                       SafeFileName(file->FRealFileName, "inline.dat"), false));
         sort = 0;
         for (TRcMailComplexAttachmentFile* file : *aComplex.AttachmentFileList())
-            parts.push_back(StorePart(aMailsPath, file->FFileName, mcftAttachment, sort++, "",
-                                      SafeFileName(file->FRealFileName, "attachment.dat"), file->FNeedTranslate));
-        // The new names last: a row never names a file a power loss can take.
-        SyncFolder(aMailsPath);
+            FParts.push_back(StorePart(aMailsPath, file->FFileName, mcftAttachment, sort++, "",
+                                       SafeFileName(file->FRealFileName, "attachment.dat"), file->FNeedTranslate));
     } catch (...) {
-        std::error_code ec;
-        for (const auto& part : parts)
-            fs::remove(part.Stored, ec);
+        Remove();
         throw;
     }
+}
 
-    bool existed = false;
-    try {
-        TTransaction::Run(aDb, [&] {
-            existed = aDb.GetTableValue("select count(0) from [MailComplex] where ([Id] = ?) and ([Deleted] = 0)",
-                                        [&](TSQLiteUniTable& q) { q.BindStr(1, aId); }) > 0;
-            aDb.ExecSQL("update [MailComplexFile] set [Deleted] = 1 where ([ComplexId] = ?)",
-                        [&](TSQLiteQueryEx& q) { q.BindStr(1, aId); });
-            aDb.ExecSQL("replace into [MailComplex](   [Id] , [Deleted], [Promot]) values(   ? , ? , ? )",
-                        [&](TSQLiteQueryEx& q) {
-                            q.BindStr(1, aId);
-                            q.BindInteger(2, 0);
-                            q.BindBoolean(3, aComplex.FExtension);
-                        });
-            TSQLiteQueryEx insert(aDb, "replace into [MailComplexFile](   [Id] , [ComplexId] , [Deleted] , [Type], "
-                                       "[SortNumber] , [Valid] , [ContentId] , [FileName] , [NeedTranslate]) values(   "
-                                       "? , ? , ? , ?, ? , ? , ? , ? , ? )");
-            for (const auto& part : parts) {
-                insert.BindStr(1, part.FileId);
-                insert.BindStr(2, aId);
-                insert.BindInteger(3, 0);
-                insert.BindInteger(4, part.Type);
-                insert.BindInteger(5, part.SortNumber);
-                insert.BindBoolean(6, true);
-                insert.BindStr(7, part.ContentId);
-                insert.BindStr(8, part.Name);
-                insert.BindBoolean(9, part.NeedTranslate);
-                insert.Exec();
-            }
-        });
-    } catch (...) {
-        std::error_code ec;
-        for (const auto& part : parts)
-            fs::remove(part.Stored, ec);
-        throw;
+TStoredComplexFiles::~TStoredComplexFiles()
+{
+    Remove();
+}
+
+TStoredComplexFiles::TStoredComplexFiles(TStoredComplexFiles&& aOther) noexcept
+    : FParts(std::move(aOther.FParts)), FPromot(aOther.FPromot)
+{
+    aOther.FParts.clear();
+}
+
+TStoredComplexFiles& TStoredComplexFiles::operator=(TStoredComplexFiles&& aOther) noexcept
+{
+    if (this != &aOther) {
+        Remove();
+        FParts = std::move(aOther.FParts);
+        FPromot = aOther.FPromot;
+        aOther.FParts.clear();
     }
+    return *this;
+}
+
+void TStoredComplexFiles::Remove() noexcept
+{
+    std::error_code ec;
+    for (const auto& part : FParts)
+        fs::remove(part.Stored, ec);
+    FParts.clear();
+}
+
+bool TStoredComplexFiles::WriteRows(TSQLiteDatabase& aDb, const std::string& aId) const
+{
+    const bool existed =
+        aDb.GetTableValue("select count(0) from [MailComplex] where ([Id] = ?) and ([Deleted] = 0)",
+                          [&](TSQLiteUniTable& q) { q.BindStr(1, aId); }) > 0;
+    aDb.ExecSQL("update [MailComplexFile] set [Deleted] = 1 where ([ComplexId] = ?)",
+                [&](TSQLiteQueryEx& q) { q.BindStr(1, aId); });
+    aDb.ExecSQL("replace into [MailComplex](   [Id] , [Deleted], [Promot]) values(   ? , ? , ? )",
+                [&](TSQLiteQueryEx& q) {
+                    q.BindStr(1, aId);
+                    q.BindInteger(2, 0);
+                    q.BindBoolean(3, FPromot);
+                });
+    TSQLiteQueryEx insert(aDb, "replace into [MailComplexFile](   [Id] , [ComplexId] , [Deleted] , [Type], "
+                               "[SortNumber] , [Valid] , [ContentId] , [FileName] , [NeedTranslate]) values(   "
+                               "? , ? , ? , ?, ? , ? , ? , ? , ? )");
+    for (const auto& part : FParts) {
+        insert.BindStr(1, part.FileId);
+        insert.BindStr(2, aId);
+        insert.BindInteger(3, 0);
+        insert.BindInteger(4, part.Type);
+        insert.BindInteger(5, part.SortNumber);
+        insert.BindBoolean(6, true);
+        insert.BindStr(7, part.ContentId);
+        insert.BindStr(8, part.Name);
+        insert.BindBoolean(9, part.NeedTranslate);
+        insert.Exec();
+    }
+    return existed;
+}
+
+bool TSqliteDbMail::SaveMailComplex(TSQLiteDatabase& aDb, const fs::path& aMailsPath, const std::string& aId,
+                                    TRcMailComplex& aComplex)
+{
+    // Slow file work first, outside any transaction; the new names synced
+    // last, so a row never names a file a power loss can take.
+    TStoredComplexFiles files(aMailsPath, aComplex);
+    SyncFolder(aMailsPath);
+    bool existed = false;
+    TTransaction::Run(aDb, [&] { existed = files.WriteRows(aDb, aId); });
+    files.Keep();
     try {
         DeleteMailComplex(aDb, aMailsPath);
     } catch (const std::exception& e) {

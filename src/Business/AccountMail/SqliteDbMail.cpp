@@ -163,6 +163,9 @@ std::vector<std::string> TSqliteDbMail::AllIds(TSQLiteDatabase& aDb)
 
 std::string TSqliteDbMail::IdOfUid(TSQLiteDatabase& aDb, const std::string& aUid)
 {
+    // Mails that never came by POP3 have no uid: nothing may match them.
+    if (aUid.empty())
+        return {};
     TSQLiteUniTable table(aDb, "select [id] from [Mail] where [Uid] = ?");
     table.BindStr(1, aUid);
     return table.Eof() ? std::string() : table.FieldAsString(0);

@@ -11,6 +11,7 @@
 #include "Business/AccountMail/AccountMailManager.h"
 #include "Business/Data/ConfigManager.h"
 #include "Runtime/AutoReleasePool.h"
+#include "Runtime/Finally.h"
 #include "Runtime/Log.h"
 #include "Runtime/TypeName.h"
 #include "Runtime/TextFormat.h"
@@ -40,33 +41,6 @@ TRcAccount* AccountOf(TRcResPath* aPath)
     TAccountManager* accounts = TAccountManager::AccountManager();
     return accounts ? accounts->GetAccount(aPath) : nullptr;
 }
-
-// Calls aEnd when the scope is left, whatever happens.
-template <class F>
-class TFinally {
-public:
-    explicit TFinally(F aEnd) : FEnd(std::move(aEnd)) {}
-    ~TFinally() noexcept(false)
-    {
-        // An exception already on its way keeps going; one from the end
-        // step itself is raised only when there is none.
-        if (std::uncaught_exceptions() > FUncaught) {
-            try {
-                FEnd();
-            } catch (const std::exception& e) {
-                TLog::O(lolError, "异常(%s)：%s", {ClassName(e), e.what()});
-            }
-        } else {
-            FEnd();
-        }
-    }
-    TFinally(const TFinally&) = delete;
-    TFinally& operator=(const TFinally&) = delete;
-
-private:
-    F FEnd;
-    int FUncaught = std::uncaught_exceptions();
-};
 
 } // namespace
 

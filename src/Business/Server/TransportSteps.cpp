@@ -1,5 +1,7 @@
 #include "TransportSteps.h"
 
+#include "Mail/ReceiveMessageFromPop3Runable.h"
+
 void TTransportRunables::Set(TTransportStep aStep, TTransportRunableFactory aFactory)
 {
     std::lock_guard lock(FMutex);
@@ -22,6 +24,17 @@ const char* TTransportRunables::StepName(TTransportStep aStep)
     return names[aStep];
 }
 
-void SetProgramTransportRunables(TTransportRunables&) {}
+TTransportRunableFactory Pop3ReceiveRunableFactory(TTransportTuning aTuning)
+{
+    return [aTuning = std::move(aTuning)](const TTransportJob& aJob) -> TRcRef<IRunable> {
+        return MakeRc<TRcReceiveMessageFromPop3Runable>(aJob.TaskId, aJob.AccountResPath, aJob.Pop3Mode,
+                                                         aJob.BeginDate, aJob.EndDate, aJob.Observable, aTuning);
+    };
+}
+
+void SetProgramTransportRunables(TTransportRunables& aRunables)
+{
+    aRunables.Set(tsPop3Receive, Pop3ReceiveRunableFactory());
+}
 
 void LoadAccountMailRules(TRcResPath*) {}

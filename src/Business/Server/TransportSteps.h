@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "Business/Resource/ResPath.h"
+#include "Business/Server/Mail/AccountTransport.h"
 #include "Runtime/DateTime.h"
 #include "Runtime/RcRef.h"
 #include "Runtime/Runable.h"
@@ -48,6 +49,10 @@ private:
 
 // The program's transfers, as far as they are built.
 void SetProgramTransportRunables(TTransportRunables& aRunables);
+
+// POP3 receiving, its connections changed by aTuning (tests: short
+// timeouts, their own certificate authority).
+TTransportRunableFactory Pop3ReceiveRunableFactory(TTransportTuning aTuning = {});
 
 // Before each job: the account's white and black name lists and subject
 // filters are loaded for POP3 receiving to consult. Does nothing until
