@@ -161,8 +161,10 @@ void TScriptedPeer::WaitForClose()
     }
 }
 
-TScriptedServer::TScriptedServer(TScript aScript)
-    : FScript(std::move(aScript)), FListener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)),
+TScriptedServer::TScriptedServer(TScript aScript) : TScriptedServer(std::vector<TScript>{std::move(aScript)}) {}
+
+TScriptedServer::TScriptedServer(std::vector<TScript> aScripts)
+    : FScripts(std::move(aScripts)), FListener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)),
       FStopEvent(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     sockaddr_in address{};
@@ -195,14 +197,16 @@ void TScriptedServer::Serve()
     sigaddset(&pipe, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     try {
-        pollfd fds[2] = {{FListener.Get(), POLLIN, 0}, {FStopEvent.Get(), POLLIN, 0}};
-        if (::poll(fds, 2, kScriptWaitMs) <= 0 || fds[1].revents != 0)
-            throw std::runtime_error("no client connected");
-        TFileHandle client(::accept4(FListener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (!client)
-            throw std::runtime_error("accept failed");
-        TScriptedPeer peer(std::move(client), FStopEvent.Get());
-        FScript(peer);
+        for (const TScript& script : FScripts) {
+            pollfd fds[2] = {{FListener.Get(), POLLIN, 0}, {FStopEvent.Get(), POLLIN, 0}};
+            if (::poll(fds, 2, kScriptWaitMs) <= 0 || fds[1].revents != 0)
+                throw std::runtime_error("no client connected");
+            TFileHandle client(::accept4(FListener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (!client)
+                throw std::runtime_error("accept failed");
+            TScriptedPeer peer(std::move(client), FStopEvent.Get());
+            script(peer);
+        }
     } catch (const std::exception& e) {
         std::lock_guard lock(FMutex);
         FFailure = e.what();

@@ -1,5 +1,5 @@
-// A hostile POP3 server for the tests: a thread that accepts one
-// connection on 127.0.0.1 and plays a script — for what real servers never
+// A hostile POP3 server for the tests: a thread that accepts connections
+// on 127.0.0.1 and plays a script on each — for what real servers never
 // do (broken replies, drops mid-transfer, huge lines, silence, plain text
 // injected after STLS).
 //
@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "Runtime/FileHandle.h"
 
@@ -54,6 +55,8 @@ public:
     using TScript = std::function<void(TScriptedPeer&)>;
 
     explicit TScriptedServer(TScript aScript);
+    // One script per connection, in the order the connections come.
+    explicit TScriptedServer(std::vector<TScript> aScripts);
     ~TScriptedServer();
     TScriptedServer(const TScriptedServer&) = delete;
     TScriptedServer& operator=(const TScriptedServer&) = delete;
@@ -65,7 +68,7 @@ public:
 private:
     void Serve();
 
-    TScript FScript;
+    std::vector<TScript> FScripts;
     TFileHandle FListener;
     TFileHandle FStopEvent;
     int FPort = 0;

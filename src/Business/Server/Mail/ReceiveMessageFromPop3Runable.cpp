@@ -287,13 +287,14 @@ bool TRcReceiveMessageFromPop3Runable::WantMessage(const TUidItem& aItem)
             return false;   // no header, no download
         }
         Progress(FCurrHeaderCount, FMailHeaderCount, "  ");
-        const TGObject<GMimeMessage> message = ParseMessage(text);
-        if (!message)
-            return false;
-        const TMailHeaderFields fields = MailHeaderFieldsOf(message.get());
         // A Date that is missing or unreadable is kept as 0: inside any
-        // window, or such a mail could never be received.
-        header = {aItem.UidlId, fields.HasDate ? fields.Date : 0, FirstAddress(fields.From), fields.Subject};
+        // window, or such a mail could never be received. The same for a
+        // header that does not parse at all: the message is still mail.
+        header = {aItem.UidlId, 0, {}, {}};
+        if (const TGObject<GMimeMessage> message = ParseMessage(text)) {
+            const TMailHeaderFields fields = MailHeaderFieldsOf(message.get());
+            header = {aItem.UidlId, fields.HasDate ? fields.Date : 0, FirstAddress(fields.From), fields.Subject};
+        }
         FNewHeaders.push_back(header);
     }
     bool want = true;

@@ -1,0 +1,332 @@
+// POP3 receiving into the store, through the scheduler's receive job,
+// against a real Dovecot (started once for this executable) and, for
+// what real servers never do, scripted ones.
+#include "ReceiveEvents.h"
+#include "Business/Account/AccountFolder.h"
+#include "Business/Account/AccountManager.h"
+#include "Business/AccountMail/AccountMailManager.h"
+#include "Business/AccountMail/AccountMailTarget.h"
+#include "Business/AccountMail/MailComplex.h"
+#include "Business/AccountMail/MailHeaderFields.h"
+#include "Business/AccountMail/MailRaw.h"
+#include "Business/Data/WholeFile.h"
+#include "Business/Mime/MessageIo.h"
+#include "Business/Server/MailRuleChecks.h"
+#include "Business/Server/Mail/ReceiveMessageFromPop3Runable.h"
+#include "Business/Server/MailSendReceiveObservable.h"
+#include "Business/Server/ServerDriver.h"
+#include "Runtime/AutoReleasePool.h"
+#include "Runtime/DateTime.h"
+#include "Support/AccountManagers.h"
+#include "Support/DovecotServer.h"
+#include "Support/ScratchFolder.h"
+#include "Support/ScriptedServer.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::unique_ptr<TDovecotServer> gDovecot;
+
+class TDovecotEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        try {
+            gDovecot = std::make_unique<TDovecotServer>();
+        } catch (const std::exception& e) {
+            FAIL() << e.what();
+        }
+    }
+    void TearDown() override
+    {
+        if (gDovecot && ::testing::UnitTest::GetInstance()->Failed())
+            std::cerr << gDovecot->Log();
+        gDovecot.reset();
+    }
+};
+
+[[maybe_unused]] ::testing::Environment* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TDovecotEnvironment);
+
+TDovecotServer& Dovecot()
+{
+    return *gDovecot;
+}
+
+const fs::path kPythonCorpus = "/usr/lib/python3.11/test/test_email/data";
+
+std::string ReadFile(const fs::path& aPath)
+{
+    std::ifstream in(aPath, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// What a POP3 server sends of a stored file: every line ends in CR LF.
+std::string WithCrLf(std::string_view aText)
+{
+    std::string out;
+    out.reserve(aText.size() + aText.size() / 40);
+    for (std::size_t i = 0; i < aText.size(); ++i) {
+        if (aText[i] == '\n' && (i == 0 || aText[i - 1] != '\r'))
+            out.push_back('\r');
+        out.push_back(aText[i]);
+    }
+    if (!out.empty() && out.back() != '\n')
+        out += "\r\n";
+    return out;
+}
+
+// The TOP and RETR counts of every finished session of aUser, from
+// Dovecot's log ("top=N/B, retr=N/B" at logout).
+struct TSession {
+    int Top;
+    int Retr;
+};
+std::vector<TSession> Sessions(const std::string& aUser)
+{
+    std::vector<TSession> sessions;
+    std::istringstream log(Dovecot().Log());
+    const std::string tag = "pop3(" + aUser + ")";
+    for (std::string line; std::getline(log, line);) {
+        const auto top = line.find("top=");
+        const auto retr = line.find("retr=");
+        if (line.find(tag) == std::string::npos || top == std::string::npos || retr == std::string::npos)
+            continue;
+        sessions.push_back({std::atoi(line.c_str() + top + 4), std::atoi(line.c_str() + retr + 5)});
+    }
+    return sessions;
+}
+// Waits until Dovecot has logged aCount sessions of aUser.
+std::vector<TSession> WaitForSessions(const std::string& aUser, std::size_t aCount)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    std::vector<TSession> sessions = Sessions(aUser);
+    while (sessions.size() < aCount && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+        sessions = Sessions(aUser);
+    }
+    return sessions;
+}
+
+int UnusedPort()
+{
+    TFileHandle socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (::bind(socket.Get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        throw std::runtime_error("no free port");
+    return ntohs(address.sin_port);   // closed again: nobody listens there
+}
+
+void ShortTimeouts(TTransportSettings& aSettings)
+{
+    aSettings.ConnectTimeout = 1s;
+    aSettings.IdleTimeout = 1s;
+}
+
+class Pop3ReceiveTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static int users = 0;
+        FUser = "recv" + std::to_string(++users);
+        FPassword = "pw " + std::to_string(users);
+        Dovecot().AddUser(FUser, FPassword);
+        FManagers = std::make_unique<TAccountManagers>(FScratch.Path());
+        TServerDriver::BuildInstance();
+        Driver()->Scheduler()->SetTranslationServiceOn([] { return false; });
+        Driver()->Scheduler()->Transports().Set(tsPop3Receive, Pop3ReceiveRunableFactory(ShortTimeouts));
+        Driver()->RegisterObserver(FEvents.Get());
+        Driver()->Init();
+    }
+    void TearDown() override
+    {
+        Driver()->UnInit();
+        Driver()->UnRegisterObserver(FEvents.Get());
+        TServerDriver::ReleaseInstance();
+        SetMailRuleChecks({});
+        FAccount = nullptr;
+        FManagers.reset();
+    }
+
+    static TServerDriver* Driver() { return TServerDriver::ServerDriver(); }
+    static TAccountMailManager* Mails() { return TAccountMailManager::AccountMailManager(); }
+
+    TRcResPath* Account(int aPort = 0, const std::string& aPassword = {})
+    {
+        if (!FAccount) {
+            FAccount = TAccountManager::AccountManager()->CreateNewAccount();
+            FAccount->SetEmail(FUser + "@example.com");
+            FAccount->SetPop3Host("127.0.0.1");
+            FAccount->SetPop3UseSsl(false);
+            FAccount->SetAutoReveiveSend(false);
+            FAccount->SetAutoReveiveEarliestDate(0);
+        }
+        FAccount->SetPop3Port(aPort ? aPort : Dovecot().PlainPort());
+        FAccount->SetPop3User(FUser);
+        FAccount->SetPop3Password(aPassword.empty() ? FPassword : aPassword);
+        TAccountManager::AccountManager()->SaveAccount(FAccount.Get());
+        return TRcResPath::CreateAndAutoRelease({FAccount->ResId()});
+    }
+    TRcResPath* Folder(TAccountFolderType aType)
+    {
+        return TAccountFolderManager::AccountFolderManager()->GetStandardFolderResPath(Account(), aType);
+    }
+
+    // Runs one receive job through the scheduler and waits for its end.
+    void Receive()
+    {
+        TRcResPath* account = Account();
+        Driver()->PriorityReceive(account);
+        ASSERT_TRUE(FEvents->WaitForTaskEnds(++FJobs)) << "the receive job did not end";
+    }
+    void ReceiveWindow(TDateTime aBegin, TDateTime aEnd)
+    {
+        Driver()->PriorityReceivePop3AndNoTranslate(Account(), aBegin, aEnd);
+        ASSERT_TRUE(FEvents->WaitForTaskEnds(++FJobs)) << "the receive job did not end";
+    }
+
+    // Every mail of the account, whatever its folder, by uid.
+    std::map<std::string, TRcRef<TRcMail>> MailsByUid()
+    {
+        std::map<std::string, TRcRef<TRcMail>> mails;
+        TRcResIdList* ids = Mails()->GetAllMails(Account());
+        for (TRcResId* id : *ids) {
+            TRcMail* mail = Mails()->GetMail(Folder(aftInBox)->Append(id));
+            if (mail)
+                mails[mail->FUid] = TRcRef<TRcMail>::Retain(mail);
+        }
+        return mails;
+    }
+    int InboxCount() { return Mails()->GetMails(Folder(aftInBox))->Count(); }
+
+    TRetainCountObjectAutoReleasePool FPool;
+    TScratchFolder FScratch{"qm-receive"};
+    std::unique_ptr<TAccountManagers> FManagers;
+    TRcRef<TRcAccount> FAccount;
+    TRcRef<TReceiveEvents> FEvents = MakeRc<TReceiveEvents>();
+    std::string FUser;
+    std::string FPassword;
+    int FJobs = 0;
+};
+
+std::vector<fs::path> Corpus()
+{
+    std::vector<fs::path> files;
+    for (const fs::path& folder : {kPythonCorpus, fs::path(QUILLMAR_MIME_FIXTURES)}) {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(folder, ec))
+            if (entry.path().extension() == ".txt" || entry.path().extension() == ".eml")
+                files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST_F(Pop3ReceiveTest, AMailboxOfRealWorldMailArrivesIntactAndASecondRunFetchesNothing)
+{
+    const auto files = Corpus();
+    ASSERT_GE(files.size(), 50u) << "is libpython3.11-testsuite installed?";
+    std::map<std::string, std::string> sent;   // uid -> bytes as the server sends them
+    for (const fs::path& file : files) {
+        const std::string bytes = ReadFile(file);
+        if (bytes.empty())
+            continue;
+        sent[Dovecot().Deliver(FUser, bytes)] = WithCrLf(bytes);
+    }
+    Receive();
+    EXPECT_TRUE(FEvents->Texts("error").empty()) << FEvents->Texts("error").front();
+    const std::vector<std::string> infos = FEvents->Texts("info");
+    ASSERT_FALSE(infos.empty());
+    EXPECT_EQ(infos.front(), "正在连接收件服务器…");
+    EXPECT_EQ(infos.back(), "已断开与收件服务器的连接");
+    EXPECT_NE(std::find(infos.begin(), infos.end(), "邮件接收完成"), infos.end());
+
+    auto received = MailsByUid();
+    int compared = 0;
+    for (const auto& [uid, bytes] : sent) {
+        SCOPED_TRACE(uid);
+        auto raw = MakeRc<TRcMailRaw>();
+        TRcMailRaw& expected = *raw;
+        expected.RawStreamLoadFromString(bytes);
+        expected.RawStreamToMessageAndBuilder();
+        const TIdMessageBuilderHtmlEx& builder = expected.Builder();
+        ASSERT_EQ(received.count(uid), 1u);
+        TRcMail* mail = received[uid].Get();
+        if (!builder.ReportMessageId.empty()) {
+            // A read receipt leaves no mail, only its uid: it is not
+            // fetched again.
+            EXPECT_EQ(Mails()->GetMails(Folder(aftInBox))->IndexOf(mail->ResId()), -1);
+            continue;
+        }
+        TRcResPath* path = Folder(aftInBox)->Append(mail->ResId());
+        const TMailHeaderFields fields = MailHeaderFieldsOf(expected.Message());
+        EXPECT_EQ(mail->FSubject, fields.Subject);
+        EXPECT_EQ(mail->FFrom, fields.From);
+        EXPECT_EQ(mail->FTo, fields.To);
+        EXPECT_EQ(mail->FMessageId, fields.MessageId);
+        EXPECT_EQ(mail->FSize, static_cast<int64_t>(bytes.size()));
+        EXPECT_EQ(mail->FSendReceiveState, msarsNoneUser);   // moved into the inbox
+        TRcMailComplex* complex = Mails()->LoadMailComplex(path);
+        ASSERT_NE(complex, nullptr);
+        const std::string body = builder.Html.empty() ? PlainTextToHtmlDivs(builder.PlainText) : builder.Html;
+        EXPECT_TRUE(complex->HtmlBody()->ReadHtmlContent() == body);
+        ASSERT_EQ(complex->AttachmentFileList()->Count(), static_cast<int>(builder.Attachments.size()));
+        for (int i = 0; i < complex->AttachmentFileList()->Count(); ++i) {
+            const auto* file = complex->AttachmentFileList()->GetItem(i);
+            // Unnamed ones are named when taken apart, with the time.
+            if (builder.Attachments[i].Name.rfind("attachment(", 0) != 0)
+                EXPECT_EQ(file->FRealFileName, builder.Attachments[i].Name);
+            EXPECT_TRUE(ReadWholeFile(file->FFileName) == ReadWholeFile(builder.Attachments[i].FileName))
+                << file->FRealFileName;
+        }
+        ASSERT_EQ(complex->HtmlFileList()->Count(), static_cast<int>(builder.HtmlFiles.size()));
+        for (int i = 0; i < complex->HtmlFileList()->Count(); ++i) {
+            const auto* file = complex->HtmlFileList()->GetItem(i);
+            EXPECT_EQ(file->FContentId, "<" + builder.HtmlFiles[i].ContentID + ">");
+            EXPECT_TRUE(ReadWholeFile(file->FFileName) == ReadWholeFile(builder.HtmlFiles[i].FileName));
+        }
+        ++compared;
+    }
+    EXPECT_GE(compared, 50);
+    EXPECT_EQ(InboxCount(), compared);
+    // One session: a TOP and a RETR for each message.
+    auto sessions = WaitForSessions(FUser, 1);
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_EQ(sessions[0].Top, static_cast<int>(sent.size()));
+    EXPECT_EQ(sessions[0].Retr, static_cast<int>(sent.size()));
+
+    // Everything is known now: the next run lists and fetches nothing.
+    FEvents->Clear();
+    Receive();
+    EXPECT_TRUE(FEvents->Texts("error").empty());
+    sessions = WaitForSessions(FUser, 2);
+    ASSERT_EQ(sessions.size(), 2u);
+    EXPECT_EQ(sessions[1].Top, 0);
+    EXPECT_EQ(sessions[1].Retr, 0);
+    EXPECT_EQ(InboxCount(), compared);
+    const auto infos2 = FEvents->Texts("info");
+    EXPECT_NE(std::find(infos2.begin(), infos2.end(), "共有0封邮件需要接收"), infos2.end());
+}
+
+} // namespace
