@@ -25,11 +25,13 @@ std::string MailSummaryOfText(std::string_view aText)
     std::string summary;
     summary.reserve(aText.size());
     for (std::size_t i = 0; i < aText.size(); ++i) {
-        if (i + 1 < aText.size() && IsBlank(aText[i]) && IsBlank(aText[i + 1])) {
-            ++i;
+        if (!IsBlank(aText[i])) {
+            summary.push_back(aText[i]);
             continue;
         }
-        summary.push_back(aText[i]);
+        while (i + 1 < aText.size() && IsBlank(aText[i + 1]))
+            ++i;
+        summary.push_back(' ');
     }
     return summary;
 }

@@ -1,6 +1,7 @@
 // The one-line summary a received mail shows in the list: the first 100
-// characters (code points) of its body's text, trimmed, with every run of
-// two whitespace characters taken out (left to right, two at a time).
+// characters (code points) of its body's text, trimmed, every run of
+// whitespace (line ends, tabs, doubled blanks) made one blank. (Taking
+// doubled whitespace out altogether would glue the words on either side.)
 #pragma once
 
 #include <string>

@@ -9,6 +9,7 @@
 #include "Business/AccountMail/MailComplex.h"
 #include "Business/AccountMail/MailHeaderFields.h"
 #include "Business/AccountMail/MailRaw.h"
+#include "Business/Data/TempFileManager.h"
 #include "Business/Data/WholeFile.h"
 #include "Business/Mime/MessageIo.h"
 #include "Business/Server/MailRuleChecks.h"
@@ -27,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -172,7 +174,7 @@ protected:
     static TServerDriver* Driver() { return TServerDriver::ServerDriver(); }
     static TAccountMailManager* Mails() { return TAccountMailManager::AccountMailManager(); }
 
-    TRcResPath* Account(int aPort = 0, const std::string& aPassword = {})
+    TRcResPath* Account(int aPort = 0, const std::string& aPassword = {}, const std::string& aUser = {})
     {
         if (!FAccount) {
             FAccount = TAccountManager::AccountManager()->CreateNewAccount();
@@ -183,26 +185,27 @@ protected:
             FAccount->SetAutoReveiveEarliestDate(0);
         }
         FAccount->SetPop3Port(aPort ? aPort : Dovecot().PlainPort());
-        FAccount->SetPop3User(FUser);
+        FAccount->SetPop3User(aUser.empty() ? FUser : aUser);
         FAccount->SetPop3Password(aPassword.empty() ? FPassword : aPassword);
         TAccountManager::AccountManager()->SaveAccount(FAccount.Get());
         return TRcResPath::CreateAndAutoRelease({FAccount->ResId()});
     }
+    TRcResPath* AccountPath() { return TRcResPath::CreateAndAutoRelease({FAccount->ResId()}); }
     TRcResPath* Folder(TAccountFolderType aType)
     {
-        return TAccountFolderManager::AccountFolderManager()->GetStandardFolderResPath(Account(), aType);
+        return TAccountFolderManager::AccountFolderManager()->GetStandardFolderResPath(AccountPath(), aType);
     }
 
     // Runs one receive job through the scheduler and waits for its end.
     void Receive()
     {
-        TRcResPath* account = Account();
-        Driver()->PriorityReceive(account);
+        Driver()->PriorityReceive(TRcResPath::CreateAndAutoRelease({FAccount->ResId()}));
         ASSERT_TRUE(FEvents->WaitForTaskEnds(++FJobs)) << "the receive job did not end";
     }
     void ReceiveWindow(TDateTime aBegin, TDateTime aEnd)
     {
-        Driver()->PriorityReceivePop3AndNoTranslate(Account(), aBegin, aEnd);
+        Driver()->PriorityReceivePop3AndNoTranslate(TRcResPath::CreateAndAutoRelease({FAccount->ResId()}), aBegin,
+                                                    aEnd);
         ASSERT_TRUE(FEvents->WaitForTaskEnds(++FJobs)) << "the receive job did not end";
     }
 
@@ -210,7 +213,7 @@ protected:
     std::map<std::string, TRcRef<TRcMail>> MailsByUid()
     {
         std::map<std::string, TRcRef<TRcMail>> mails;
-        TRcResIdList* ids = Mails()->GetAllMails(Account());
+        TRcResIdList* ids = Mails()->GetAllMails(AccountPath());
         for (TRcResId* id : *ids) {
             TRcMail* mail = Mails()->GetMail(Folder(aftInBox)->Append(id));
             if (mail)
@@ -254,6 +257,7 @@ TEST_F(Pop3ReceiveTest, AMailboxOfRealWorldMailArrivesIntactAndASecondRunFetches
             continue;
         sent[Dovecot().Deliver(FUser, bytes)] = WithCrLf(bytes);
     }
+    Account();
     Receive();
     EXPECT_TRUE(FEvents->Texts("error").empty()) << FEvents->Texts("error").front();
     const std::vector<std::string> infos = FEvents->Texts("info");
@@ -327,6 +331,253 @@ TEST_F(Pop3ReceiveTest, AMailboxOfRealWorldMailArrivesIntactAndASecondRunFetches
     EXPECT_EQ(InboxCount(), compared);
     const auto infos2 = FEvents->Texts("info");
     EXPECT_NE(std::find(infos2.begin(), infos2.end(), "共有0封邮件需要接收"), infos2.end());
+}
+
+std::string Message(const std::string& aSubject, const std::string& aFrom = "buyer@example.com",
+                    const std::string& aDate = "Mon, 2 Dec 2024 10:00:00 +0000", const std::string& aBody = "Hello.")
+{
+    std::string message = "From: " + aFrom + "\r\nTo: seller@example.com\r\nSubject: " + aSubject + "\r\n";
+    if (!aDate.empty())
+        message += "Date: " + aDate + "\r\n";
+    return message + "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" + aBody + "\r\n";
+}
+
+std::set<std::string> Subjects(const std::map<std::string, TRcRef<TRcMail>>& aMails)
+{
+    std::set<std::string> subjects;
+    for (const auto& [uid, mail] : aMails)
+        subjects.insert(mail->FSubject);
+    return subjects;
+}
+
+TEST_F(Pop3ReceiveTest, TheDateWindowAndTheNameListsDecideAndTheirHeadersAreReadOnce)
+{
+    const std::string old = "Mon, 1 Jan 2001 10:00:00 +0000";
+    for (const std::string& message : {
+             Message("old", "buyer@example.com", old),
+             Message("recent"),
+             Message("undated", "buyer@example.com", ""),
+             Message("unreadable date", "buyer@example.com", "the day after tomorrow"),
+             Message("white and old", "Friend <white@example.com>", old),
+             Message("black", "black@example.com"),
+             Message("white and black", "whiteblack@example.com"),
+             Message("SPAM offer"),
+             std::string("not a header at all\r\n\r\nbody\r\n"),
+         })
+        Dovecot().Deliver(FUser, message);
+    SetMailRuleChecks({
+        [](TRcResPath*, const std::string& aAddress) { return aAddress.rfind("white", 0) == 0; },
+        [](TRcResPath*, const std::string& aAddress) { return aAddress.find("black") != std::string::npos; },
+        [](TRcResPath*, const std::string& aSubject) { return aSubject.find("SPAM") != std::string::npos; },
+    });
+    Account();
+    const TDateTime begin = EncodeDateTime({2020, 1, 1});
+    const TDateTime end = EncodeDateTime({2030, 12, 31});
+    ReceiveWindow(begin, end);
+    EXPECT_TRUE(FEvents->Texts("error").empty());
+    EXPECT_EQ(Subjects(MailsByUid()), (std::set<std::string>{"recent", "undated", "unreadable date",
+                                                              "white and old", "white and black", ""}));
+    // The ones left on the server cost no TOP the next time: their headers
+    // are cached.
+    ReceiveWindow(begin, end);
+    const auto sessions = WaitForSessions(FUser, 2);
+    ASSERT_EQ(sessions.size(), 2u);
+    EXPECT_EQ(sessions[0].Top, 9);
+    EXPECT_EQ(sessions[1].Top, 0);
+    EXPECT_EQ(sessions[1].Retr, 0);
+    // A window that takes them in brings them.
+    ReceiveWindow(EncodeDateTime({2000, 1, 1}), end);
+    EXPECT_EQ(MailsByUid().size(), 7u);   // "old"; black and filtered stay out
+}
+
+// Run as the fall-back of the translation service: mail becomes a
+// translation candidate unless it is Chinese, has no subject or is huge.
+TEST_F(Pop3ReceiveTest, ReceivedMailIsJudgedSummarisedAndReceiptsOnlyMarkTheirMail)
+{
+    TRcResPath* account = Account();
+    // A mail we sent, to which a read receipt comes back.
+    TRcRef<TRcMail> sent = Mails()->CreateMail();
+    sent->FMessageId = "<0123@example.com>";
+    sent->FSubject = "offer";
+    Mails()->SaveMail(Folder(aftOutBox), sent.Get());
+
+    const std::string html =
+        "<html><head><title>t</title><style>p { color: red }</style></head><body>\r\n"
+        "<p>Dear  buyer,</p>\r\n\r\n<p>please\tfind our &amp; prices&nbsp;below.</p><script>var x;</script>"
+        "</body></html>";
+    Dovecot().Deliver(FUser, Message("Quarterly price list"));
+    Dovecot().Deliver(FUser, Message("询价：不锈钢螺丝"));
+    Dovecot().Deliver(FUser, Message("Re: 报价 for steel pipes"));
+    Dovecot().Deliver(FUser, Message("报价 ok"));
+    Dovecot().Deliver(FUser, Message("   "));
+    Dovecot().Deliver(FUser, "From: a@example.com\r\nSubject: page\r\nMIME-Version: 1.0\r\n"
+                             "Content-Type: text/html; charset=utf-8\r\n\r\n" + html + "\r\n");
+    const std::string receiptUid = Dovecot().Deliver(FUser, ReadFile(fs::path(QUILLMAR_MIME_FIXTURES) / "receipt.eml"));
+
+    auto observable = MakeRc<TRcMailSendReceiveObservable>();
+    observable->RegisterObserver(FEvents.Get());
+    auto runable = MakeRc<TRcReceiveMessageFromPop3Runable>(7, account, prmPop3Translate, EncodeDateTime({2000, 1, 1}),
+                                                            EncodeDateTime({2100, 1, 1}), observable.Get(),
+                                                            ShortTimeouts);
+    runable->Run();
+    observable->UnRegisterObserver(FEvents.Get());
+    EXPECT_TRUE(FEvents->Texts("error").empty());
+    EXPECT_EQ(runable->RetrCount(), 7);
+
+    std::map<std::string, TMailSendReceiveState> states;
+    std::string summary;
+    TRcResPathList* receiving = Mails()->GetReceivingFolderMails(
+        account, {msarsPop3Translate, msarsPop3NotTranslate});
+    ASSERT_NE(receiving, nullptr);
+    for (TRcResPath* path : *receiving) {
+        TRcMail* mail = Mails()->GetMail(path);
+        states[mail->FSubject] = mail->FSendReceiveState;
+        EXPECT_EQ(mail->FSourceLanguage, 9997);
+        EXPECT_EQ(mail->FTargetLanguage, 1);
+        if (mail->FSubject == "page")
+            summary = mail->FMailSummary;
+    }
+    EXPECT_EQ(states, (std::map<std::string, TMailSendReceiveState>{
+                          {"Quarterly price list", msarsPop3Translate},
+                          {"询价：不锈钢螺丝", msarsPop3NotTranslate},
+                          {"Re: 报价 for steel pipes", msarsPop3Translate},
+                          {"报价 ok", msarsPop3NotTranslate},
+                          {"", msarsPop3NotTranslate},
+                          {"page", msarsPop3Translate},
+                      }));
+    EXPECT_EQ(summary, "Dear buyer, please find our & prices\u00a0below.");
+    // The receipt marked our mail and left nothing but its uid.
+    EXPECT_TRUE(Mails()->GetMail(Folder(aftOutBox)->Append(sent->ResId()))->FReferences);
+    EXPECT_TRUE(Mails()->UidExists(account, receiptUid));
+    EXPECT_EQ(receiving->Count(), 6);
+}
+
+TEST_F(Pop3ReceiveTest, CancelInTheMiddleOfALargeMessageStoresNothingAndTheNextRunCompletes)
+{
+    const std::string big = Message("big", "buyer@example.com", "Mon, 2 Dec 2024 10:00:00 +0000",
+                                    std::string(40 << 20, 'x'));
+    const std::string uid = Dovecot().Deliver(FUser, big);
+    Account();
+    // Cancelled from this thread once the raw file is well under way.
+    const fs::path temp = TTempFileManager::TempFileManager()->TempFolder();
+    std::atomic<bool> cancelled{false};
+    std::thread watcher([&] {
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (!cancelled && std::chrono::steady_clock::now() < deadline) {
+            std::error_code ec;
+            for (const auto& entry : fs::directory_iterator(temp, ec)) {
+                const auto size = fs::file_size(entry.path(), ec);
+                if (!ec && entry.path().extension() == ".eml" && size > (1u << 20) && size < big.size()) {
+                    Driver()->Cancel();
+                    cancelled = true;
+                    break;
+                }
+            }
+            std::this_thread::sleep_for(200us);
+        }
+    });
+    Receive();
+    cancelled = true;
+    watcher.join();
+    const auto infos = FEvents->Texts("info");
+    EXPECT_NE(std::find(infos.begin(), infos.end(), "已取消接收邮件"), infos.end());
+    EXPECT_TRUE(FEvents->Texts("error").empty());   // a cancel is no failure
+    EXPECT_FALSE(Mails()->UidExists(AccountPath(), uid));
+    std::error_code ec;
+    EXPECT_TRUE(fs::is_empty(mailstore::MailsFolderOf(FAccount->ResId()), ec) || ec);
+    for (const auto& entry : fs::directory_iterator(temp))
+        EXPECT_NE(entry.path().extension(), ".eml") << "a working file was left: " << entry.path();
+
+    FEvents->Clear();
+    Receive();
+    EXPECT_TRUE(FEvents->Texts("error").empty());
+    const auto mails = MailsByUid();
+    ASSERT_EQ(mails.count(uid), 1u);
+    EXPECT_EQ(mails.at(uid)->FSize, static_cast<int64_t>(big.size()));
+}
+
+TEST_F(Pop3ReceiveTest, AWrongPasswordAndADeadServerGiveTheUsersTexts)
+{
+    struct TCase {
+        const char* Name;
+        int Port;
+        std::string Password;
+        const char* Error;
+    } cases[] = {
+        {"wrong password", 0, "not the password", "错误：-ERR [AUTH] Authentication failed."},
+        {"nobody listening", UnusedPort(), "", "错误：Connection to 127.0.0.1:"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        FEvents->Clear();
+        Account(c.Port, c.Password);
+        Receive();
+        const auto errors = FEvents->Texts("error");
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_EQ(errors[0].rfind(c.Error, 0), 0u) << errors[0];
+        const auto infos = FEvents->Texts("info");
+        ASSERT_FALSE(infos.empty());
+        EXPECT_EQ(infos.front(), "正在连接收件服务器…");
+        EXPECT_EQ(infos.back(), "已断开与收件服务器的连接");
+    }
+}
+
+// A line that breaks, or a server that falls silent, in the middle of a
+// message costs that message only: the run logs in again for the rest.
+TEST_F(Pop3ReceiveTest, ALineThatBreaksOrFallsSilentMidMessageCostsOnlyThatMessage)
+{
+    const std::string messages[] = {Message("first"), Message("second", "b@example.com", "", std::string(100000, 'y')),
+                                    Message("third")};
+    auto header = [](const std::string& aMessage) { return aMessage.substr(0, aMessage.find("\r\n\r\n") + 4); };
+    auto login = [&](TScriptedPeer& aPeer) {
+        ScriptLogin(aPeer);
+        aPeer.Expect("UIDL");
+        aPeer.Send("+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n");
+    };
+    auto retr = [&](TScriptedPeer& aPeer, int aNumber) {
+        const std::string& message = messages[aNumber - 1];
+        aPeer.Expect("LIST " + std::to_string(aNumber));
+        aPeer.Send("+OK " + std::to_string(aNumber) + " " + std::to_string(message.size()) + "\r\n");
+        aPeer.Expect("RETR " + std::to_string(aNumber));
+        aPeer.Send("+OK\r\n" + message + ".\r\n");
+    };
+    for (const bool silent : {false, true}) {
+        SCOPED_TRACE(silent ? "silent" : "broken");
+        TScriptedServer server(std::vector<TScriptedServer::TScript>{
+            [&](TScriptedPeer& aPeer) {
+                login(aPeer);
+                for (int n = 1; n <= 3; ++n) {
+                    aPeer.Expect("TOP " + std::to_string(n) + " 0");
+                    aPeer.Send("+OK\r\n" + header(messages[n - 1]) + ".\r\n");
+                }
+                retr(aPeer, 1);
+                aPeer.Expect("LIST 2");
+                aPeer.Send("+OK 2 " + std::to_string(messages[1].size()) + "\r\n");
+                aPeer.Expect("RETR 2");
+                aPeer.Send("+OK\r\n" + messages[1].substr(0, 50000));
+                if (silent)
+                    aPeer.WaitForClose();   // the client's timeout ends it
+            },
+            [&](TScriptedPeer& aPeer) {
+                login(aPeer);
+                retr(aPeer, 3);
+                aPeer.Expect("QUIT");
+                aPeer.Send("+OK\r\n");
+            },
+        });
+        FEvents->Clear();
+        if (FAccount) {   // a fresh mailbox: forget the last round's mail
+            TAccountManager::AccountManager()->DeleteAccount(FAccount->ResId());
+            FAccount = nullptr;
+        }
+        Account(server.Port(), "p", "u");
+        Receive();
+        EXPECT_EQ(server.Finish(), "");
+        EXPECT_EQ(Subjects(MailsByUid()), (std::set<std::string>{"first", "third"}));
+        const auto errors = FEvents->Texts("error");
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_EQ(errors[0].rfind("POP3 正在接收第2封邮件时发生错误：", 0), 0u) << errors[0];
+    }
 }
 
 } // namespace
