@@ -23,7 +23,13 @@
 #include "Support/ScratchFolder.h"
 #include "Support/ScriptedServer.h"
 
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sys/socket.h>
 
 #include <gtest/gtest.h>
@@ -32,6 +38,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <random>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -163,6 +170,9 @@ protected:
     }
     void TearDown() override
     {
+        if (FTornDown)
+            return;
+        FTornDown = true;
         Driver()->UnInit();
         Driver()->UnRegisterObserver(FEvents.Get());
         TServerDriver::ReleaseInstance();
@@ -231,6 +241,7 @@ protected:
     std::string FUser;
     std::string FPassword;
     int FJobs = 0;
+    bool FTornDown = false;
 };
 
 std::vector<fs::path> Corpus()
@@ -299,8 +310,9 @@ TEST_F(Pop3ReceiveTest, AMailboxOfRealWorldMailArrivesIntactAndASecondRunFetches
         for (int i = 0; i < complex->AttachmentFileList()->Count(); ++i) {
             const auto* file = complex->AttachmentFileList()->GetItem(i);
             // Unnamed ones are named when taken apart, with the time.
-            if (builder.Attachments[i].Name.rfind("attachment(", 0) != 0)
+            if (builder.Attachments[i].Name.rfind("attachment(", 0) != 0) {
                 EXPECT_EQ(file->FRealFileName, builder.Attachments[i].Name);
+            }
             EXPECT_TRUE(ReadWholeFile(file->FFileName) == ReadWholeFile(builder.Attachments[i].FileName))
                 << file->FRealFileName;
         }
@@ -578,6 +590,147 @@ TEST_F(Pop3ReceiveTest, ALineThatBreaksOrFallsSilentMidMessageCostsOnlyThatMessa
         ASSERT_EQ(errors.size(), 1u);
         EXPECT_EQ(errors[0].rfind("POP3 正在接收第2封邮件时发生错误：", 0), 0u) << errors[0];
     }
+}
+
+// The base64 lines of aSize pseudo-random bytes (deflate cannot shrink
+// them much, so the stored file is a real archive of real size).
+std::string Base64Lines(std::size_t aSize, unsigned aSeed)
+{
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::mt19937 random(aSeed);
+    std::string text;
+    for (std::size_t i = 0; i < aSize * 4 / 3; ++i) {
+        text.push_back(kAlphabet[random() % 64]);
+        if (i % 76 == 75)
+            text += "\r\n";
+    }
+    return text + "\r\n";
+}
+
+std::string MailWithAttachment(int aNumber)
+{
+    return "From: buyer@example.com\r\nTo: seller@example.com\r\nSubject: order " + std::to_string(aNumber) +
+           "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+           "--b\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nsee the attachment\r\n"
+           "--b\r\nContent-Type: application/octet-stream; name=\"order.bin\"\r\n"
+           "Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename=\"order.bin\"\r\n\r\n" +
+           Base64Lines(150000, aNumber) + "--b--\r\n";
+}
+
+struct TChild {
+    pid_t Pid = -1;
+    TFileHandle Output;
+};
+
+TChild StartDriver(const fs::path& aData)
+{
+    const fs::path driver = fs::read_symlink("/proc/self/exe").parent_path() / "receive_kill_driver";
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe");
+    TFileHandle read(pipe[0]);
+    TFileHandle write(pipe[1]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, write.Get(), 1);
+    const std::string program = driver.string();
+    const std::string data = aData.string();
+    char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(data.c_str()), nullptr};
+    pid_t pid = -1;
+    const int error = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0)
+        throw std::runtime_error("cannot start " + program);
+    return {pid, std::move(read)};
+}
+
+// Reads event lines until aKillAt of them came (then kills the driver) or
+// it ends by itself. Returns its exit status, or -1 when it was killed.
+int RunDriver(const fs::path& aData, int aKillAt)
+{
+    TChild child = StartDriver(aData);
+    int lines = 0;
+    char buffer[4096];
+    bool killed = false;
+    for (ssize_t n; !killed && (n = ::read(child.Output.Get(), buffer, sizeof buffer)) > 0;) {
+        for (ssize_t i = 0; i < n && !killed; ++i)
+            if (buffer[i] == '\n' && ++lines == aKillAt) {
+                ::kill(child.Pid, SIGKILL);
+                killed = true;
+            }
+    }
+    int status = 0;
+    ::waitpid(child.Pid, &status, 0);
+    if (killed && WIFSIGNALED(status))
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+std::vector<std::string> Column(sqlite3* aDb, const char* aSql)
+{
+    std::vector<std::string> values;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(aDb, aSql, -1, &statement, nullptr) != SQLITE_OK)
+        throw std::runtime_error(sqlite3_errmsg(aDb));
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        const auto* text = sqlite3_column_text(statement, 0);
+        values.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
+    }
+    sqlite3_finalize(statement);
+    return values;
+}
+
+// A receive of 200 messages, killed with SIGKILL at 15 points (counted in
+// the events it reports, chosen by a fixed seed) and started again after
+// each: in the end every message is there exactly once, the database is
+// sound, and every file in Mails/ is one a row names, and the other way.
+TEST_F(Pop3ReceiveTest, KilledAtFifteenPointsAndStartedAgainItEndsWithEveryMailOnce)
+{
+    std::set<std::string> uids;
+    for (int i = 0; i < 200; ++i)
+        uids.insert(Dovecot().Deliver(FUser, i % 10 == 0 ? MailWithAttachment(i)
+                                                         : Message("mail " + std::to_string(i), "buyer@example.com",
+                                                                   "Mon, 2 Dec 2024 10:00:00 +0000",
+                                                                   std::string(2000 + i * 50, 'm'))));
+    Account();
+    const fs::path data = FScratch.Path();
+    const std::string accountId = FAccount->ResId()->Id();
+    // This process lets go of the data folder while the driver runs.
+    TearDown();
+    FTornDown = true;
+
+    std::mt19937 random(20261211);
+    std::uniform_int_distribution<int> point(1, 60);
+    int kills = 0;
+    for (int round = 0; round < 15; ++round) {
+        const int result = RunDriver(data, point(random));
+        kills += result == -1 ? 1 : 0;
+        ASSERT_TRUE(result == -1 || result == 0) << "round " << round << " ended with " << result;
+    }
+    EXPECT_GE(kills, 12) << "most rounds must be killed mid-run";
+    RecordProperty("kills", kills);
+    ASSERT_EQ(RunDriver(data, 0), 0);
+
+    const fs::path accountFolder = data / "Accounts" / accountId;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2((accountFolder / "Account.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    std::unique_ptr<sqlite3, int (*)(sqlite3*)> close(db, &sqlite3_close);
+    EXPECT_EQ(Column(db, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    const auto stored = Column(db, "select [Uid] from [Mail] where ifnull([Uid], '') <> ''");
+    EXPECT_EQ(stored.size(), 200u);
+    EXPECT_EQ(std::set<std::string>(stored.begin(), stored.end()), uids);
+    EXPECT_EQ(Column(db, "select count(0) from [Mail] where [Type] <> (select [Type] from [Mail] limit 1)"),
+              std::vector<std::string>{"0"});   // all in one folder, the inbox
+    std::set<std::string> named;
+    for (const std::string& id : Column(db, "select [Id] from [MailComplexFile] where [Deleted] = 0"))
+        named.insert(id);
+    std::set<std::string> files;
+    for (const auto& entry : fs::directory_iterator(mailstore::MailsFolderOf(TRcResId::CreateAndAutoRelease(
+             rtAccount, accountId))))
+        files.insert(entry.path().stem().string());
+    EXPECT_EQ(files, named);
+    EXPECT_EQ(Column(db, "select count(distinct [ComplexId]) from [MailComplexFile] where [Deleted] = 0"),
+              std::vector<std::string>{"200"});
 }
 
 } // namespace
