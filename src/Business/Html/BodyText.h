@@ -1,6 +1,9 @@
-// The text a reader sees in a page's body: every text node under <body>
-// in document order, entities decoded, without the content of script,
-// style and template elements. Used for the one-line summary of a mail.
+// The text a reader sees in a page's body: the text after <body> (the
+// whole page when it has none) in document order, without tags, comments
+// and the content of head, title, script, style, template, noscript and
+// textarea elements; character references and the common named ones
+// decoded. One pass, in time linear in the page whatever its nesting.
+// Used for the one-line summary of a mail.
 #pragma once
 
 #include <cstddef>
