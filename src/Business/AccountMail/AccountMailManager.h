@@ -147,9 +147,11 @@ public:
     void UpdateMailByMailComplex(TRcMail* aMail, TRcMailComplex* aMailComplex);
 
     // Receiving stores a mail in two steps, so that a kill at any moment
-    // leaves no half-stored mail: its complex's files are copied and synced
-    // (StoreReceivedFiles), then a group of such mails is named by rows in
-    // one transaction after one sync of the folder (SaveReceivedMails).
+    // leaves no half-stored mail: its complex's files are put into the
+    // account's Mails/ folder (StoreReceivedFiles; the working files then
+    // must not change), then a group of such mails is named by rows in one
+    // transaction after all their files and the folder are synced
+    // (SaveReceivedMails).
     struct TReceivedMail {
         TRcRef<TRcMail> Mail;
         TStoredComplexFiles Files;

@@ -15,7 +15,7 @@ TStoredComplexFiles TAccountMailManager::StoreReceivedFiles(TRcResPath* aFolderR
     const auto account = MailAccountOf(aFolderResPath);
     if (!account)
         throw Exception("账户数据库没有打开");
-    return TStoredComplexFiles(account->MailsPath(), *aComplex);
+    return TStoredComplexFiles(account->MailsPath(), *aComplex, TStoredComplexFiles::TMode::LinkAndSyncLater);
 }
 
 void TAccountMailManager::SaveReceivedMails(TRcResPath* aFolderResPath, std::vector<TReceivedMail>& aMails,
@@ -27,7 +27,9 @@ void TAccountMailManager::SaveReceivedMails(TRcResPath* aFolderResPath, std::vec
     if (!folder)
         throw Exception("账户数据库没有打开");
     TSQLiteDatabase& db = *folder->Account;
-    // Every new name on disk before any row names it.
+    // Every file and then every new name on disk before any row names it.
+    for (TReceivedMail& received : aMails)
+        received.Files.Sync();
     SyncFolder(folder->Account.MailsPath());
     TTransaction::Run(db, [&] {
         for (TReceivedMail& received : aMails)

@@ -117,10 +117,10 @@ void TRcMailComplex::MessageHeaderLoadFromFile()
     FMessageHeader = parsed ? std::move(parsed) : TGObject<GMimeMessage>(g_mime_message_new(TRUE));
 }
 
-void TRcMailComplex::BuildOther()
+void TRcMailComplex::BuildOther(bool aDisplayPage)
 {
     auto raw = MakeRc<TRcMailRaw>();
-    raw->RawStreamLoadFromFile(FRaw->FFileName);
+    raw->RawStreamUseFile(FRaw->FFileName);   // the complex keeps it meanwhile
     raw->RawStreamToMessageAndBuilder();
     FHtmlFileList->Clear();
     FAttachmentFileList->Clear();
@@ -156,8 +156,12 @@ void TRcMailComplex::BuildOther()
         file->FNeedTranslate = item.NeedTranslate();
         FAttachmentFileList->Add(file.Get());
     }
-    FNoCidHtmlBody->FFileName = GetTempFileName(SubjectFileName(subject, ".html"));
-    FNoCidHtmlBody->WriteHtmlContent(MakeNoCidHtmlString(html, FHtmlFileList.Get()));
+    if (aDisplayPage) {
+        FNoCidHtmlBody->FFileName = GetTempFileName(SubjectFileName(subject, ".html"));
+        FNoCidHtmlBody->WriteHtmlContent(MakeNoCidHtmlString(html, FHtmlFileList.Get()));
+    } else {
+        FNoCidHtmlBody->FFileName.clear();
+    }
     FRaw->FValid = true;
 }
 

@@ -81,8 +81,10 @@ public:
     // The trimmed subject of the header.
     std::string Subject() const;
 
-    // From the raw file, every other part.
-    void BuildOther();
+    // From the raw file, every other part; the page for display (the body
+    // pointing at the local files) only when asked for: receiving, which
+    // stores and forgets, has no use for it.
+    void BuildOther(bool aDisplayPage = true);
     // From the other parts, the raw file (a read receipt when
     // FReportMessageId is set).
     void BuildRaw();

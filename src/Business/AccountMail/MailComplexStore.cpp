@@ -12,6 +12,7 @@
 #include "Runtime/Log.h"
 #include "Runtime/SafeFileName.h"
 
+#include <chrono>
 #include <fcntl.h>
 #include <fstream>
 #include <memory>
@@ -42,7 +43,10 @@ void ZipInto(const fs::path& aSource, const fs::path& aArchive, const std::strin
     if (index < 0)
         throw Exception("不能压缩文件 " + aSource.string());
     source.release();   // the archive owns it now
-    zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 0);
+    // The fastest level: most large parts are already compressed (office
+    // files, PDFs, archives), where a higher level costs much time for
+    // next to nothing.
+    zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1);
     if (zip_close(archive.get()) != 0) {
         std::error_code ec;
         fs::remove(aArchive, ec);
@@ -74,9 +78,10 @@ void UnzipFirst(const fs::path& aArchive, const fs::path& aTarget)
         throw Exception("不能解压文件 " + aArchive.string());
 }
 
-// Copies (or zips) one working file into Mails/ under a new id.
+// Copies, links or zips one working file into Mails/ under a new id.
 TStoredComplexFiles::TPart StorePart(const fs::path& aMailsPath, const fs::path& aWorking, int aType, int aSort,
-                                     std::string aContentId, std::string aName, bool aNeedTranslate)
+                                     std::string aContentId, std::string aName, bool aNeedTranslate,
+                                     TStoredComplexFiles::TMode aMode, double& aSyncSeconds)
 {
     TStoredComplexFiles::TPart part{NewGuidId(), {}, aType, aSort, std::move(aContentId), std::move(aName),
                                     aNeedTranslate};
@@ -89,9 +94,19 @@ TStoredComplexFiles::TPart StorePart(const fs::path& aMailsPath, const fs::path&
         ZipInto(aWorking, part.Stored, aWorking.filename().string());
     } else {
         part.Stored = aMailsPath / (part.FileId + ".mcf");
-        fs::copy_file(aWorking, part.Stored, fs::copy_options::overwrite_existing);
+        bool linked = false;
+        if (aMode == TStoredComplexFiles::TMode::LinkAndSyncLater) {
+            fs::create_hard_link(aWorking, part.Stored, ec);
+            linked = !ec;
+        }
+        if (!linked)
+            fs::copy_file(aWorking, part.Stored, fs::copy_options::overwrite_existing);
     }
-    SyncFile(part.Stored);
+    if (aMode == TStoredComplexFiles::TMode::CopyAndSync) {
+        const auto start = std::chrono::steady_clock::now();
+        SyncFile(part.Stored);
+        aSyncSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
     return part;
 }
 
@@ -230,7 +245,7 @@ bool TSqliteDbMail::IsArchived(const fs::path& aFileName, int64_t aSize)
     return aSize >= kArchiveThreshold;
 }
 
-TStoredComplexFiles::TStoredComplexFiles(const fs::path& aMailsPath, TRcMailComplex& aComplex)
+TStoredComplexFiles::TStoredComplexFiles(const fs::path& aMailsPath, TRcMailComplex& aComplex, TMode aMode)
     : FPromot(aComplex.FExtension)
 {
     aComplex.MessageHeaderSaveToFile();
@@ -239,16 +254,19 @@ TStoredComplexFiles::TStoredComplexFiles(const fs::path& aMailsPath, TRcMailComp
     const std::string subject = aComplex.Subject();
     const std::string base = subject.empty() ? "empty_subject" : subject;
     try {
-        FParts.push_back(StorePart(aMailsPath, aComplex.MsgHeader()->FFileName, mcftHeader, 0, "", base + ".msgh", false));
-        FParts.push_back(StorePart(aMailsPath, aComplex.HtmlBody()->FFileName, mcftHtmlBody, 0, "", base + ".html", false));
+        FParts.push_back(StorePart(aMailsPath, aComplex.MsgHeader()->FFileName, mcftHeader, 0, "", base + ".msgh", false, aMode,
+                                   FSyncSeconds));
+        FParts.push_back(StorePart(aMailsPath, aComplex.HtmlBody()->FFileName, mcftHtmlBody, 0, "", base + ".html", false, aMode,
+                                   FSyncSeconds));
         int sort = 0;
         for (TRcMailComplexHtmlFile* file : *aComplex.HtmlFileList())
             FParts.push_back(StorePart(aMailsPath, file->FFileName, mcftHtmlFile, sort++, file->FContentId,
-                                       SafeFileName(file->FRealFileName, "inline.dat"), false));
+                                       SafeFileName(file->FRealFileName, "inline.dat"), false, aMode, FSyncSeconds));
         sort = 0;
         for (TRcMailComplexAttachmentFile* file : *aComplex.AttachmentFileList())
             FParts.push_back(StorePart(aMailsPath, file->FFileName, mcftAttachment, sort++, "",
-                                       SafeFileName(file->FRealFileName, "attachment.dat"), file->FNeedTranslate));
+                                       SafeFileName(file->FRealFileName, "attachment.dat"), file->FNeedTranslate,
+                                       aMode, FSyncSeconds));
     } catch (...) {
         Remove();
         throw;
@@ -261,7 +279,7 @@ TStoredComplexFiles::~TStoredComplexFiles()
 }
 
 TStoredComplexFiles::TStoredComplexFiles(TStoredComplexFiles&& aOther) noexcept
-    : FParts(std::move(aOther.FParts)), FPromot(aOther.FPromot)
+    : FParts(std::move(aOther.FParts)), FPromot(aOther.FPromot), FSyncSeconds(aOther.FSyncSeconds)
 {
     aOther.FParts.clear();
 }
@@ -272,9 +290,18 @@ TStoredComplexFiles& TStoredComplexFiles::operator=(TStoredComplexFiles&& aOther
         Remove();
         FParts = std::move(aOther.FParts);
         FPromot = aOther.FPromot;
+        FSyncSeconds = aOther.FSyncSeconds;
         aOther.FParts.clear();
     }
     return *this;
+}
+
+void TStoredComplexFiles::Sync()
+{
+    const auto start = std::chrono::steady_clock::now();
+    for (const auto& part : FParts)
+        SyncFile(part.Stored);
+    FSyncSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void TStoredComplexFiles::Remove() noexcept

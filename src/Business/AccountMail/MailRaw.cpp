@@ -86,6 +86,13 @@ TRcMailRaw::~TRcMailRaw()
     ClearRawStream();
 }
 
+void TRcMailRaw::RawStreamUseFile(const std::filesystem::path& aFileName)
+{
+    ClearRawStream();
+    FRawFile = aFileName;
+    FRawFileOwned = false;
+}
+
 void TRcMailRaw::RawStreamLoadFromFile(const std::filesystem::path& aFileName)
 {
     ClearRawStream();
@@ -313,9 +320,11 @@ void TRcMailRaw::ClearRawStream()
     FRawMemory.clear();
     if (!FRawFile.empty()) {
         std::error_code ec;
-        std::filesystem::remove(FRawFile, ec);
+        if (FRawFileOwned)
+            std::filesystem::remove(FRawFile, ec);
         FRawFile.clear();
     }
+    FRawFileOwned = true;
 }
 
 void TRcMailRaw::ClearMessage()

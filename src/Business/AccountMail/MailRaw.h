@@ -26,6 +26,9 @@ public:
 
     // The raw message. Loading from a file copies it into the run folder.
     void RawStreamLoadFromFile(const std::filesystem::path& aFileName);
+    // The raw message read where it is, neither copied nor ever removed:
+    // the caller keeps the file as it is while this object uses it.
+    void RawStreamUseFile(const std::filesystem::path& aFileName);
     void RawStreamLoadFromString(std::string_view aBytes);
     void RawStreamSaveToFile(const std::filesystem::path& aFileName) const;
     std::size_t RawSize() const;
@@ -95,6 +98,7 @@ private:
 
     std::string FRawMemory;                 // the raw bytes when small
     std::filesystem::path FRawFile;         // or the run-folder file holding them
+    bool FRawFileOwned = true;              // removed with the stream
     TGObject<GMimeMessage> FMsg;
     TIdMessageBuilderHtmlEx FBuilder;
     std::filesystem::path FIndexHtmlFileName;

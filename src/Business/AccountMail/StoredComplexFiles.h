@@ -24,12 +24,25 @@ public:
         bool NeedTranslate = false;
     };
 
+    enum class TMode {
+        // Each part copied and synced at once.
+        CopyAndSync,
+        // For many mails stored in a row (receiving): a part that is stored
+        // as it is becomes a second name of its working file (a hard link,
+        // a copy where the file system has none), and nothing is synced
+        // until Sync(). Syncing a whole group of files one after another
+        // costs about one journal commit, where syncing each as it is
+        // written costs one each. The working files must not change
+        // afterwards; the caller only reads and removes them.
+        LinkAndSyncLater,
+    };
+
     TStoredComplexFiles() = default;
-    // Copies every working file of the complex (its header written first)
-    // into aMailsPath under a fresh id and syncs each file. The folder
-    // itself is not synced: the caller does that once before the rows are
-    // written.
-    TStoredComplexFiles(const std::filesystem::path& aMailsPath, TRcMailComplex& aComplex);
+    // Stores every working file of the complex (its header written first)
+    // into aMailsPath under a fresh id. The folder itself is not synced:
+    // the caller does that once before the rows are written.
+    TStoredComplexFiles(const std::filesystem::path& aMailsPath, TRcMailComplex& aComplex,
+                        TMode aMode = TMode::CopyAndSync);
     ~TStoredComplexFiles();
     TStoredComplexFiles(TStoredComplexFiles&& aOther) noexcept;
     TStoredComplexFiles& operator=(TStoredComplexFiles&& aOther) noexcept;
@@ -38,6 +51,11 @@ public:
 
     const std::vector<TPart>& Parts() const { return FParts; }
     bool Promot() const { return FPromot; }
+    // Makes every stored file durable (LinkAndSyncLater); raises
+    // Exception when one cannot be.
+    void Sync();
+    // Time spent making the files durable (for the receive benchmark).
+    double SyncSeconds() const { return FSyncSeconds; }
 
     // Inside the caller's transaction: the complex aId's old rows marked
     // deleted, these parts' rows inserted. True when a live complex with
@@ -51,4 +69,5 @@ private:
 
     std::vector<TPart> FParts;
     bool FPromot = false;
+    double FSyncSeconds = 0;
 };

@@ -76,6 +76,19 @@ std::string FirstAddress(const std::string& aFrom)
     return {};
 }
 
+// Adds the time from its making to its end to a total.
+class TStopwatch {
+public:
+    explicit TStopwatch(double& aTotal) : FTotal(aTotal) {}
+    ~TStopwatch() { FTotal += std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count(); }
+    TStopwatch(const TStopwatch&) = delete;
+    TStopwatch& operator=(const TStopwatch&) = delete;
+
+private:
+    double& FTotal;
+    std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();
+};
+
 bool Trimmed(const std::string& aText)
 {
     for (char c : aText)
@@ -102,6 +115,9 @@ TRcReceiveMessageFromPop3Runable::TRcReceiveMessageFromPop3Runable(int aId, TRcR
 TRcReceiveMessageFromPop3Runable::~TRcReceiveMessageFromPop3Runable()
 {
     DropPending();
+    std::error_code ec;
+    if (!FRawFile.empty())
+        std::filesystem::remove(FRawFile, ec);
 }
 
 void TRcReceiveMessageFromPop3Runable::Run()
@@ -115,7 +131,13 @@ void TRcReceiveMessageFromPop3Runable::Run()
         Cancel();
 
     FObservable->NotifyActivityBegin(FId, "POP3 " + Msg("ReceiveMail"), FResPath->At(0));
-    TFinally end([&] { FObservable->NotifyActivityEnd(FId); });
+    TFinally end([&] {
+        std::error_code ec;
+        if (!FRawFile.empty())
+            std::filesystem::remove(FRawFile, ec);
+        FRawFile.clear();
+        FObservable->NotifyActivityEnd(FId);
+    });
     try {
         TFinally disconnect([&] { Disconnect(); });
         Connect();
@@ -237,6 +259,7 @@ void TRcReceiveMessageFromPop3Runable::Reconnect()
 
 void TRcReceiveMessageFromPop3Runable::SelectMessages()
 {
+    TStopwatch select(FTimes.Select);
     Status(Msg("ReceivePop3MailList"));
     FUidList.Items.clear();
     for (TUidlEntry& entry : FPop3->Uidl())
@@ -345,26 +368,40 @@ void TRcReceiveMessageFromPop3Runable::DownloadMessages()
             CommitIfDue();
         }
     }
+    TLog::O(lolInfo, "接收 %d 封邮件用时（秒）：选择 %s，传输 %s，解析 %s，归档 %s，同步 %s，提交 %s",
+            {FRetrCount, std::to_string(FTimes.Select), std::to_string(FTimes.Transfer), std::to_string(FTimes.Parse), std::to_string(FTimes.Archive),
+             std::to_string(FTimes.Sync), std::to_string(FTimes.Commit)});
     Status(Msg(FNeedCancel ? "ReceivePop3MailCancle" : "ReceivePop3MailSuccess"));
 }
 
 void TRcReceiveMessageFromPop3Runable::Pop3Retr(std::size_t aItem)
 {
     TUidItem& item = FUidList.Items[aItem];
+    // One raw file serves every message of the run, rewritten for each:
+    // it is read only while the message is taken apart, and making a new
+    // file costs more than the small message it would hold. The complex
+    // needs nothing else to start with: BuildOther makes every other
+    // working file anew (those of an empty complex would be left behind).
+    if (FRawFile.empty())
+        FRawFile = TRcMailComplex::GetTempFileName("pop3_retr.eml");
     auto complex = MakeRc<TRcMailComplex>();
-    complex->BuildEmptyWithEmptyRaw();
+    complex->Raw()->FFileName = FRawFile;
+    complex->Raw()->FValid = true;
     bool kept = false;
     TFinally drop([&] {
+        complex->Raw()->FFileName.clear();   // the run's, not the complex's
+        complex->Raw()->FValid = false;
         if (!kept)
             RemoveWorkingFiles(*complex);
     });
 
-    const int64_t size = FPop3->RetrieveMsgSize(item.Id);
-    if (size < 0)
-        FPop3->RaiseExceptionForLastCmdResult();
-    FReadMaxCount = size;
-    Progress(0, FReadMaxCount, "");
     {
+        TStopwatch transfer(FTimes.Transfer);
+        const int64_t size = FPop3->RetrieveMsgSize(item.Id);
+        if (size < 0)
+            FPop3->RaiseExceptionForLastCmdResult();
+        FReadMaxCount = size;
+        Progress(0, FReadMaxCount, "");
         TLog::Mdd(std::string(kClass) + ".Pop3Retr RetrieveRaw", [&] {
             std::ofstream raw(complex->Raw()->FFileName, std::ios::binary | std::ios::trunc);
             int64_t read = 0;
@@ -388,9 +425,9 @@ void TRcReceiveMessageFromPop3Runable::Pop3Retr(std::size_t aItem)
         OccurError(FormatMsg("ReceivePop3MailSizeTooSmall", FRetrCount));
         return;
     }
-    complex->BuildOther();
-
     TAccountMailManager& mails = Mails();
+    TStopwatch parse(FTimes.Parse);
+    complex->BuildOther(false);
     TRcRef<TRcMail> mail = mails.CreateMail();
     mails.UpdateMailByMailComplex(mail.Get(), complex.Get());
     mail->FUid = item.UidlId;
@@ -405,8 +442,13 @@ void TRcReceiveMessageFromPop3Runable::Pop3Retr(std::size_t aItem)
 
     TAccountMailManager::TReceivedMail received{mail, {}, complex->FReportMessageId};
     // A read receipt keeps no files: only its mark on the mail it answers.
-    if (received.ReceiptFor.empty())
+    if (received.ReceiptFor.empty()) {
+        const auto start = std::chrono::steady_clock::now();
         received.Files = mails.StoreReceivedFiles(FReceivingFolderResPath.Get(), complex.Get());
+        const double stored = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        FTimes.Archive += stored;
+        FTimes.Parse -= stored;   // counted apart, not as taking apart
+    }
     if (FGroup.empty())
         FGroupStart = std::chrono::steady_clock::now();
     FGroup.push_back(std::move(received));
@@ -427,7 +469,14 @@ void TRcReceiveMessageFromPop3Runable::CommitPending()
     TFinally drop([&] { DropPending(); });
     TAccountMailManager& mails = Mails();
     auto* saved = TRcResPathList::CreateAndAutoRelease();
-    mails.SaveReceivedMails(FReceivingFolderResPath.Get(), FGroup, saved);
+    {
+        TStopwatch commit(FTimes.Commit);
+        mails.SaveReceivedMails(FReceivingFolderResPath.Get(), FGroup, saved);
+    }
+    for (const TAccountMailManager::TReceivedMail& received : FGroup) {
+        FTimes.Sync += received.Files.SyncSeconds();
+        FTimes.Commit -= received.Files.SyncSeconds();
+    }
     for (std::size_t i = 0; i < FPending.size(); ++i) {
         FUidList.Items[FPending[i].Item].NeedDeleFlag = true;
         if (!FGroup[i].Saved)

@@ -60,6 +60,22 @@ public:
     // in progress; what it was fetching is not stored.
     void Cancel() override;
 
+    // Where the time of the run went, in seconds: choosing what to fetch
+    // (UIDL, the mail table, headers from the cache or TOP), the transfer
+    // (LIST and RETR into the raw file), taking the message apart and its
+    // summary, putting the parts into the store (zipping the large ones),
+    // syncing those files, and committing the groups (the folder sync and
+    // the rows).
+    struct TTimes {
+        double Select = 0;
+        double Transfer = 0;
+        double Parse = 0;
+        double Archive = 0;
+        double Sync = 0;
+        double Commit = 0;
+    };
+    const TTimes& Times() const { return FTimes; }
+
     // Messages fetched in the run (stored or not).
     int RetrCount() const { return FRetrCount; }
     const TUidList& UidList() const { return FUidList; }
@@ -118,4 +134,7 @@ private:
     std::vector<TAccountMailManager::TReceivedMail> FGroup;
     std::vector<TPending> FPending;
     std::chrono::steady_clock::time_point FGroupStart;
+    TTimes FTimes;
+    // The raw file every download of the run is written to in turn.
+    std::filesystem::path FRawFile;
 };
