@@ -439,6 +439,10 @@ TEST_F(AccountMailManagerTest, UidsAndCachedHeadersAreValuesNotSql)
     EXPECT_TRUE(Manager()->UidExists(account, "uid\"with quote"));
     EXPECT_EQ(Manager()->GetMailForUid(account, "Uid")->ResId()->Id(), second->ResId()->Id());
     EXPECT_FALSE(Manager()->UidExists(account, "uid"));
+    // A mail written here has no uid; no empty uid may find it.
+    Manager()->SaveMail(Folder(aftSending), Manager()->CreateMail().Get());
+    EXPECT_FALSE(Manager()->UidExists(account, ""));
+    EXPECT_EQ(Manager()->GetMailForUid(account, ""), nullptr);
     EXPECT_TRUE(Manager()->CheckSourceMail(account, mail->ResId()->Id()));
     EXPECT_FALSE(Manager()->CheckSourceMail(account, "\" or 1=1 or \""));
 

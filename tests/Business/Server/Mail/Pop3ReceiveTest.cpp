@@ -535,19 +535,21 @@ TEST_F(Pop3ReceiveTest, AWrongPasswordAndADeadServerGiveTheUsersTexts)
 }
 
 // A line that breaks, or a server that falls silent, in the middle of a
-// message costs that message only: the run logs in again for the rest.
+// message costs that message only: the run logs in again for the rest,
+// numbering them by the new session's listing.
 TEST_F(Pop3ReceiveTest, ALineThatBreaksOrFallsSilentMidMessageCostsOnlyThatMessage)
 {
     const std::string messages[] = {Message("first"), Message("second", "b@example.com", "", std::string(100000, 'y')),
                                     Message("third")};
     auto header = [](const std::string& aMessage) { return aMessage.substr(0, aMessage.find("\r\n\r\n") + 4); };
-    auto login = [&](TScriptedPeer& aPeer) {
+    auto login = [&](TScriptedPeer& aPeer, const std::string& aUidl) {
         ScriptLogin(aPeer);
         aPeer.Expect("UIDL");
-        aPeer.Send("+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n");
+        aPeer.Send("+OK\r\n" + aUidl + ".\r\n");
     };
-    auto retr = [&](TScriptedPeer& aPeer, int aNumber) {
-        const std::string& message = messages[aNumber - 1];
+    // aNumber: the number in this session; aMessage: which message it is.
+    auto retr = [&](TScriptedPeer& aPeer, int aNumber, int aMessage) {
+        const std::string& message = messages[aMessage - 1];
         aPeer.Expect("LIST " + std::to_string(aNumber));
         aPeer.Send("+OK " + std::to_string(aNumber) + " " + std::to_string(message.size()) + "\r\n");
         aPeer.Expect("RETR " + std::to_string(aNumber));
@@ -557,12 +559,12 @@ TEST_F(Pop3ReceiveTest, ALineThatBreaksOrFallsSilentMidMessageCostsOnlyThatMessa
         SCOPED_TRACE(silent ? "silent" : "broken");
         TScriptedServer server(std::vector<TScriptedServer::TScript>{
             [&](TScriptedPeer& aPeer) {
-                login(aPeer);
+                login(aPeer, "1 a\r\n2 b\r\n3 c\r\n");
                 for (int n = 1; n <= 3; ++n) {
                     aPeer.Expect("TOP " + std::to_string(n) + " 0");
                     aPeer.Send("+OK\r\n" + header(messages[n - 1]) + ".\r\n");
                 }
-                retr(aPeer, 1);
+                retr(aPeer, 1, 1);
                 aPeer.Expect("LIST 2");
                 aPeer.Send("+OK 2 " + std::to_string(messages[1].size()) + "\r\n");
                 aPeer.Expect("RETR 2");
@@ -570,9 +572,11 @@ TEST_F(Pop3ReceiveTest, ALineThatBreaksOrFallsSilentMidMessageCostsOnlyThatMessa
                 if (silent)
                     aPeer.WaitForClose();   // the client's timeout ends it
             },
+            // Meanwhile the second message went (another client took
+            // it): the third is number 2 now, as the listing says.
             [&](TScriptedPeer& aPeer) {
-                login(aPeer);
-                retr(aPeer, 3);
+                login(aPeer, "1 a\r\n2 c\r\n");
+                retr(aPeer, 2, 3);
                 aPeer.Expect("QUIT");
                 aPeer.Send("+OK\r\n");
             },
