@@ -424,6 +424,10 @@ TEST_F(Pop3ReceiveTest, ReceivedMailIsJudgedSummarisedAndReceiptsOnlyMarkTheirMa
     Dovecot().Deliver(FUser, Message("   "));
     Dovecot().Deliver(FUser, "From: a@example.com\r\nSubject: page\r\nMIME-Version: 1.0\r\n"
                              "Content-Type: text/html; charset=utf-8\r\n\r\n" + html + "\r\n");
+    std::string longSubject;
+    for (int i = 0; i < 150; ++i)
+        longSubject += "不锈钢";   // 1,350 bytes: every file named after it must be cut
+    Dovecot().Deliver(FUser, Message(longSubject));
     const std::string receiptUid = Dovecot().Deliver(FUser, ReadFile(fs::path(QUILLMAR_MIME_FIXTURES) / "receipt.eml"));
 
     auto observable = MakeRc<TRcMailSendReceiveObservable>();
@@ -434,7 +438,7 @@ TEST_F(Pop3ReceiveTest, ReceivedMailIsJudgedSummarisedAndReceiptsOnlyMarkTheirMa
     runable->Run();
     observable->UnRegisterObserver(FEvents.Get());
     EXPECT_TRUE(FEvents->Texts("error").empty());
-    EXPECT_EQ(runable->RetrCount(), 7);
+    EXPECT_EQ(runable->RetrCount(), 8);
 
     std::map<std::string, TMailSendReceiveState> states;
     std::string summary;
@@ -448,6 +452,15 @@ TEST_F(Pop3ReceiveTest, ReceivedMailIsJudgedSummarisedAndReceiptsOnlyMarkTheirMa
         EXPECT_EQ(mail->FTargetLanguage, 1);
         if (mail->FSubject == "page")
             summary = mail->FMailSummary;
+        if (mail->FSubject == longSubject) {
+            TRcMailComplex* complex = Mails()->LoadMailComplex(path);
+            ASSERT_NE(complex, nullptr);
+            for (const TRcMailComplexFile* file : {static_cast<TRcMailComplexFile*>(complex->MsgHeader()),
+                                                   static_cast<TRcMailComplexFile*>(complex->HtmlBody()),
+                                                   static_cast<TRcMailComplexFile*>(complex->NoCidHtmlBody())})
+                EXPECT_LE(file->FFileName.filename().string().size(), 255u);
+            EXPECT_EQ(complex->Subject(), longSubject);
+        }
     }
     EXPECT_EQ(states, (std::map<std::string, TMailSendReceiveState>{
                           {"Quarterly price list", msarsPop3Translate},
@@ -456,12 +469,13 @@ TEST_F(Pop3ReceiveTest, ReceivedMailIsJudgedSummarisedAndReceiptsOnlyMarkTheirMa
                           {"报价 ok", msarsPop3NotTranslate},
                           {"", msarsPop3NotTranslate},
                           {"page", msarsPop3Translate},
+                          {longSubject, msarsPop3NotTranslate},
                       }));
     EXPECT_EQ(summary, "Dear buyer, please find our & prices\u00a0below.");
     // The receipt marked our mail and left nothing but its uid.
     EXPECT_TRUE(Mails()->GetMail(Folder(aftOutBox)->Append(sent->ResId()))->FReferences);
     EXPECT_TRUE(Mails()->UidExists(account, receiptUid));
-    EXPECT_EQ(receiving->Count(), 6);
+    EXPECT_EQ(receiving->Count(), 7);
 }
 
 TEST_F(Pop3ReceiveTest, CancelInTheMiddleOfALargeMessageStoresNothingAndTheNextRunCompletes)
