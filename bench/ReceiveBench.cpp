@@ -219,7 +219,8 @@ void Compare(const TSet& aSet, const TDovecotServer& aDovecot)
     std::vector<std::string> command = {(SelfFolder() / "bench_receive").string(), "--quillmar", port, aSet.User,
                                         quillmarFolder.Path().string()};
     if (!gProfileFolder.empty())
-        command.insert(command.begin(), {"perf", "record", "-q", "--call-graph", "dwarf,16384", "-F", "2000", "-o", gProfileFolder + "/" + aSet.User + ".data"});
+        command.insert(command.begin(), {"perf", "record", "-q", "--call-graph", "dwarf,16384", "-F", "2000", "-o",
+                                         gProfileFolder + "/" + aSet.User + ".data"});
     const TRun quillmar = Run(command);
     int fetched = 0;
     double select = 0, transfer = 0, parse = 0, archive = 0, sync = 0, commit = 0;

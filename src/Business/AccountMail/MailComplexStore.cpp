@@ -254,10 +254,10 @@ TStoredComplexFiles::TStoredComplexFiles(const fs::path& aMailsPath, TRcMailComp
     const std::string subject = aComplex.Subject();
     const std::string base = subject.empty() ? "empty_subject" : subject;
     try {
-        FParts.push_back(StorePart(aMailsPath, aComplex.MsgHeader()->FFileName, mcftHeader, 0, "", base + ".msgh", false, aMode,
-                                   FSyncSeconds));
-        FParts.push_back(StorePart(aMailsPath, aComplex.HtmlBody()->FFileName, mcftHtmlBody, 0, "", base + ".html", false, aMode,
-                                   FSyncSeconds));
+        FParts.push_back(StorePart(aMailsPath, aComplex.MsgHeader()->FFileName, mcftHeader, 0, "", base + ".msgh",
+                                   false, aMode, FSyncSeconds));
+        FParts.push_back(StorePart(aMailsPath, aComplex.HtmlBody()->FFileName, mcftHtmlBody, 0, "", base + ".html",
+                                   false, aMode, FSyncSeconds));
         int sort = 0;
         for (TRcMailComplexHtmlFile* file : *aComplex.HtmlFileList())
             FParts.push_back(StorePart(aMailsPath, file->FFileName, mcftHtmlFile, sort++, file->FContentId,

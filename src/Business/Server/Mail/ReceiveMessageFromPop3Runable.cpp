@@ -269,10 +269,15 @@ void TRcReceiveMessageFromPop3Runable::SelectMessages()
     FReadHeader = true;
     TFinally readHeader([&] {
         FReadHeader = false;
-        // Headers read so far are worth keeping, whatever ended the loop.
+        // Headers read so far are worth keeping, whatever ended the loop;
+        // the cache only saves TOPs, so failing to write it ends nothing.
         std::vector<TAccountMailManager::TMailHeaderRow> rows;
         rows.swap(FNewHeaders);
-        Mails().ReplaceMailHeaders(FResPath.Get(), rows);
+        try {
+            Mails().ReplaceMailHeaders(FResPath.Get(), rows);
+        } catch (const std::exception& e) {
+            TLog::O(lolWorn, "不能保存邮件头缓存：%s", {e.what()});
+        }
     });
     Status(Msg("ReceivePop3MailListIng"));
     FMailHeaderCount = static_cast<int>(FUidList.Items.size()) - 1;
@@ -369,8 +374,9 @@ void TRcReceiveMessageFromPop3Runable::DownloadMessages()
         }
     }
     TLog::O(lolInfo, "接收 %d 封邮件用时（秒）：选择 %s，传输 %s，解析 %s，归档 %s，同步 %s，提交 %s",
-            {FRetrCount, std::to_string(FTimes.Select), std::to_string(FTimes.Transfer), std::to_string(FTimes.Parse), std::to_string(FTimes.Archive),
-             std::to_string(FTimes.Sync), std::to_string(FTimes.Commit)});
+            {FRetrCount, std::to_string(FTimes.Select), std::to_string(FTimes.Transfer),
+             std::to_string(FTimes.Parse), std::to_string(FTimes.Archive), std::to_string(FTimes.Sync),
+             std::to_string(FTimes.Commit)});
     Status(Msg(FNeedCancel ? "ReceivePop3MailCancle" : "ReceivePop3MailSuccess"));
 }
 
