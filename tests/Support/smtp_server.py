@@ -21,6 +21,7 @@ FOLDER/mail/N.eml  its DATA, as received (dot-stuffing undone)
 import asyncio
 import json
 import os
+import socket
 import ssl
 import sys
 import time
@@ -59,7 +60,7 @@ def authenticator(server, session, envelope, mechanism, auth_data):
         name = auth_data.login.decode("utf-8", "replace")
         password = auth_data.password.decode("utf-8", "replace")
         if users().get(name) == password:
-            return AuthResult(success=True)
+            return AuthResult(success=True, auth_data=name)
     return AuthResult(success=False, handled=False)
 
 
@@ -100,8 +101,7 @@ class Handler:
             f.write(content)
         with open(base + ".json.tmp", "w") as f:
             json.dump({"from": envelope.mail_from, "to": envelope.rcpt_tos,
-                       "login": session.login_data.decode() if isinstance(session.login_data, bytes)
-                       else str(session.login_data or "")}, f)
+                       "login": str(session.auth_data or "")}, f)
         os.rename(base + ".eml.tmp", base + ".eml")
         os.rename(base + ".json.tmp", base + ".json")
         for rcpt in envelope.rcpt_tos:
@@ -117,17 +117,34 @@ class Handler:
         return "250 2.0.0 OK queued as %d" % self.stored
 
 
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def started(make):
+    """A controller on a free port (the controller cannot take port 0)."""
+    for attempt in range(20):
+        controller = make(free_port())
+        try:
+            controller.start()
+            return controller
+        except Exception:
+            if attempt == 19:
+                raise
+
+
 def main():
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     context.load_cert_chain(CERT, KEY)
     handler = Handler()
-    common = dict(hostname="127.0.0.1", port=0, authenticator=authenticator, auth_required=False,
+    common = dict(hostname="127.0.0.1", authenticator=authenticator, auth_required=False,
                   auth_require_tls=False, data_size_limit=None)
-    plain = Controller(handler, tls_context=context, require_starttls=False, **common)
-    implicit = Controller(handler, ssl_context=context, **common)
-    plain.start()
-    implicit.start()
-    ports = "%d %d" % (plain.server.sockets[0].getsockname()[1], implicit.server.sockets[0].getsockname()[1])
+    plain = started(lambda port: Controller(handler, port=port, tls_context=context, require_starttls=False,
+                                            **common))
+    implicit = started(lambda port: Controller(handler, port=port, ssl_context=context, **common))
+    ports = "%d %d" % (plain.port, implicit.port)
     with open(os.path.join(FOLDER, "ports.tmp"), "w") as f:
         f.write(ports)
     os.rename(os.path.join(FOLDER, "ports.tmp"), os.path.join(FOLDER, "ports"))
