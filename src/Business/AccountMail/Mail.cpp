@@ -29,8 +29,8 @@ TMailSourceType MailSourceTypeOf(int64_t aStored)
 
 TMailSendReceiveState MailSendReceiveStateOf(int64_t aStored)
 {
-    return aStored >= msarsNoneUser && aStored <= msarsSendCancel ? static_cast<TMailSendReceiveState>(aStored)
-                                                                  : msarsNoneUser;
+    return aStored >= msarsNoneUser && aStored <= msarsSendInFlight ? static_cast<TMailSendReceiveState>(aStored)
+                                                                    : msarsNoneUser;
 }
 
 std::optional<int> FolderCodeOf(TAccountFolderType aType)

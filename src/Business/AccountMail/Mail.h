@@ -27,6 +27,12 @@ enum TMailSendReceiveState {
     msarsSendToNorvel = 8,
     msarsSendOk = 9,
     msarsSendCancel = 10,
+    // Ours, not the inherited design's: the whole message went to the SMTP
+    // server and its answer to the final "." has not come. A mail found so
+    // (the program died, or the line broke, while waiting) may have been
+    // delivered: it is never sent again by itself, but put into the drafts
+    // still carrying this state, for the user to decide.
+    msarsSendInFlight = 11,
 };
 
 // Stored numbers outside the known ones read as the first value.

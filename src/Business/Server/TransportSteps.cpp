@@ -1,6 +1,7 @@
 #include "TransportSteps.h"
 
 #include "Mail/ReceiveMessageFromPop3Runable.h"
+#include "Mail/SendMessageToSmtpRunable.h"
 
 void TTransportRunables::Set(TTransportStep aStep, TTransportRunableFactory aFactory)
 {
@@ -32,9 +33,18 @@ TTransportRunableFactory Pop3ReceiveRunableFactory(TTransportTuning aTuning)
     };
 }
 
+TTransportRunableFactory SmtpSendRunableFactory(TTransportTuning aTuning, std::chrono::milliseconds aFinalReplyTimeout)
+{
+    return [aTuning = std::move(aTuning), aFinalReplyTimeout](const TTransportJob& aJob) -> TRcRef<IRunable> {
+        return MakeRc<TRcSendMessageToSmtpRunable>(aJob.TaskId, aJob.AccountResPath, aJob.Observable, aTuning,
+                                                    aFinalReplyTimeout);
+    };
+}
+
 void SetProgramTransportRunables(TTransportRunables& aRunables)
 {
     aRunables.Set(tsPop3Receive, Pop3ReceiveRunableFactory());
+    aRunables.Set(tsSmtpSend, SmtpSendRunableFactory());
 }
 
 void LoadAccountMailRules(TRcResPath*) {}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <mutex>
 
@@ -53,6 +54,10 @@ void SetProgramTransportRunables(TTransportRunables& aRunables);
 // POP3 receiving, its connections changed by aTuning (tests: short
 // timeouts, their own certificate authority).
 TTransportRunableFactory Pop3ReceiveRunableFactory(TTransportTuning aTuning = {});
+// SMTP sending, the same way; aFinalReplyTimeout bounds the wait for the
+// answer to a message.
+TTransportRunableFactory SmtpSendRunableFactory(TTransportTuning aTuning = {},
+                                                std::chrono::milliseconds aFinalReplyTimeout = std::chrono::minutes(10));
 
 // Before each job: the account's white and black name lists and subject
 // filters are loaded for POP3 receiving to consult. Does nothing until

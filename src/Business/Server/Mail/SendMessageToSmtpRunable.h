@@ -1,0 +1,88 @@
+// TRcSendMessageToSmtpRunable: one SMTP send of one account's queued mail
+// (the sending folder, state msarsSendToSmtp), run by the scheduler.
+//
+// The mails go newest first over one connection; a failed mail goes to the
+// drafts with the server's answer and the next one gets a new connection.
+// A sent mail gets msarsSendOk (the job then moves it to the out box).
+//
+// Just before the final "." of each mail, the mail is marked in flight
+// (msarsSendInFlight) in a commit of its own; the server's answer replaces
+// the mark. A mail the server took stays sent, whatever cancel comes after
+// it. A mail found in flight — the program died, or the line broke, after
+// its "." — may have been delivered: it goes to the drafts still marked,
+// with a report, and is never sent again by itself. Run never raises;
+// every failure is reported to the observable.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "AccountTransport.h"
+#include "SmtpClient.h"
+#include "Business/AccountMail/Mail.h"
+#include "Business/Resource/ResPath.h"
+#include "Runtime/Runable.h"
+
+class TRcMailSendReceiveObservable;
+class TRcMailComplex;
+class TRcMail;
+
+class TRcSendMessageToSmtpRunable : public TRcObject, public IRunable, public IRunableCancel {
+public:
+    TRcSendMessageToSmtpRunable(int aId, TRcResPath* aResPath, TRcMailSendReceiveObservable* aObservable,
+                                TTransportTuning aTuning = {},
+                                std::chrono::milliseconds aFinalReplyTimeout = TSmtpClient::kFinalReplyTimeout);
+    static TRcSendMessageToSmtpRunable* CreateAndAutoRelease(int aId, TRcResPath* aResPath,
+                                                              TRcMailSendReceiveObservable* aObservable)
+    {
+        return RcCreateAndAutoRelease<TRcSendMessageToSmtpRunable>(aId, aResPath, aObservable);
+    }
+
+    void Run() override;
+    // Any thread: the mail being sent, unless the server took it, and
+    // every later one go back to the drafts as cancelled.
+    void Cancel() override;
+
+    // Before each mail, with its path: replaces attachments too large to
+    // send by download links. Nothing until the file server is built.
+    using TBigAttachmentStep = std::function<void(TRcResPath* aMailResPath, TRcMailComplex* aComplex)>;
+    static void SetBigAttachmentStep(TBigAttachmentStep aStep);
+
+    // Mails sent in this run.
+    int SentCount() const { return FSentCount; }
+
+private:
+    void Connect();
+    void Disconnect() noexcept;
+    void Login();
+    // The mails a former run left in flight: into the drafts, reported.
+    void SetAsideInFlightMails();
+    void SendList(TRcResPathList* aMails);
+    // False when the mail was not sent (a failure is reported and the mail
+    // is in the drafts; a mail no longer queued is left alone).
+    bool SmtpSend(TRcResPath* aMailResPath);
+    void MoveToDrafts(TRcResPath* aMailResPath, TMailSendReceiveState aState);
+
+    void OccurError(const std::string& aMessage);
+    void Status(const std::string& aText);
+    void Progress(int64_t aCurr, int64_t aMax);
+    const TServerReply* LastReply() const;
+
+    std::mutex FSmtpMutex;   // guards the pointer, for Cancel
+    std::unique_ptr<TSmtpClient> FSmtp;
+    const int FId;
+    const TRcRef<TRcMailSendReceiveObservable> FObservable;
+    const TRcRef<TRcResPath> FResPath;
+    std::atomic<bool> FNeedCancel{false};
+    int64_t FWriteMaxCount = 0;
+    int FSentCount = 0;
+    const TTransportTuning FTuning;
+    const std::chrono::milliseconds FFinalReplyTimeout;
+    TTransportSettings FSettings;
+    std::string FUser;
+    std::string FPassword;
+    std::string FAccountEmail;
+};
