@@ -35,6 +35,9 @@ public:
     // is also the message's UIDL.
     std::string Deliver(const std::string& aUser, std::string_view aMessage);
 
+    // The user's Maildir, for delivery agents of other tests' servers.
+    std::filesystem::path Maildir(const std::string& aUser) const { return Home(aUser) / "Maildir"; }
+
     std::string Log() const;
 
 private:

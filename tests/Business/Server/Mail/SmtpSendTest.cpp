@@ -1,0 +1,365 @@
+// SMTP sending through the scheduler's send job, against aiosmtpd, and
+// sending then receiving back through Dovecot (both started once for this
+// executable).
+#include "Business/Account/AccountFolder.h"
+#include "Business/Account/AccountManager.h"
+#include "Business/AccountMail/AccountMailManager.h"
+#include "Business/AccountMail/MailComplex.h"
+#include "Business/Data/WholeFile.h"
+#include "Business/Mime/MessageIo.h"
+#include "Business/Server/ServerDriver.h"
+#include "Runtime/AutoReleasePool.h"
+#include "ReceiveEvents.h"
+#include "Support/AccountManagers.h"
+#include "Support/DovecotServer.h"
+#include "Support/ScratchFolder.h"
+#include "Support/SmtpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iostream>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::unique_ptr<TSmtpTestServer> gSmtp;
+std::unique_ptr<TDovecotServer> gDovecot;
+
+class TServersEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        try {
+            gSmtp = std::make_unique<TSmtpTestServer>();
+            gSmtp->AddUser("sender", "smtp pw");
+            gDovecot = std::make_unique<TDovecotServer>();
+        } catch (const std::exception& e) {
+            FAIL() << e.what();
+        }
+    }
+    void TearDown() override
+    {
+        if (::testing::UnitTest::GetInstance()->Failed()) {
+            if (gSmtp)
+                std::cerr << gSmtp->Log();
+            if (gDovecot)
+                std::cerr << gDovecot->Log();
+        }
+        gSmtp.reset();
+        gDovecot.reset();
+    }
+};
+
+[[maybe_unused]] ::testing::Environment* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TServersEnvironment);
+
+TSmtpTestServer& Smtp()
+{
+    return *gSmtp;
+}
+
+TDovecotServer& Dovecot()
+{
+    return *gDovecot;
+}
+
+class SmtpSendTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Smtp().SetScript("{}");
+        FManagers = std::make_unique<TAccountManagers>(FScratch.Path());
+        TServerDriver::BuildInstance();
+        Driver()->Scheduler()->SetTranslationServiceOn([] { return false; });
+        const auto tuning = [](TTransportSettings& aSettings) {
+            aSettings.ConnectTimeout = 2s;
+            aSettings.IdleTimeout = 2s;
+            aSettings.CaFile = Smtp().Certificate().CertFile;
+        };
+        Driver()->Scheduler()->Transports().Set(tsSmtpSend, SmtpSendRunableFactory(tuning, 5s));
+        Driver()->Scheduler()->Transports().Set(tsPop3Receive, Pop3ReceiveRunableFactory(tuning));
+        Driver()->RegisterObserver(FEvents.Get());
+        Driver()->Init();
+        FAccount = TAccountManager::AccountManager()->CreateNewAccount();
+        FAccount->SetEmail("sender@example.com");
+        FAccount->SetSmtpHost("127.0.0.1");
+        FAccount->SetSmtpPort(Smtp().PlainPort());
+        FAccount->SetSmtpUsePop3(false);
+        FAccount->SetSmtpUser("sender");
+        FAccount->SetSmtpPassword("smtp pw");
+        FAccount->SetAutoReveiveSend(false);
+        FAccount->SetAutoReveiveEarliestDate(0);
+        TAccountManager::AccountManager()->SaveAccount(FAccount.Get());
+    }
+    void TearDown() override
+    {
+        Driver()->UnInit();
+        Driver()->UnRegisterObserver(FEvents.Get());
+        TServerDriver::ReleaseInstance();
+        FAccount = nullptr;
+        FManagers.reset();
+    }
+
+    static TServerDriver* Driver() { return TServerDriver::ServerDriver(); }
+    static TAccountMailManager* Mails() { return TAccountMailManager::AccountMailManager(); }
+    TRcResPath* Account() { return TRcResPath::CreateAndAutoRelease({FAccount->ResId()}); }
+    TRcResPath* Folder(TAccountFolderType aType)
+    {
+        return TAccountFolderManager::AccountFolderManager()->GetStandardFolderResPath(Account(), aType);
+    }
+
+    // A mail queued for SMTP, made from a message as a composer would
+    // store it; its path.
+    TRcResPath* Queue(const std::string& aMessage)
+    {
+        const fs::path file = FScratch.Path() / ("queued" + std::to_string(++FQueued) + ".eml");
+        std::ofstream(file, std::ios::binary) << aMessage;
+        TRcResPath* path = Mails()->ImportMailFromFile(Folder(aftSending), file);
+        EXPECT_NE(path, nullptr);
+        Mails()->SetMailSendReceiveState(path, msarsSendToSmtp);
+        return path;
+    }
+    void Send()
+    {
+        Driver()->PrioritySend(Account());
+        ASSERT_TRUE(FEvents->WaitForTaskEnds(++FJobs)) << "the send job did not end";
+    }
+    // Folder type and state of a mail, wherever it is now.
+    std::pair<std::optional<TAccountFolderType>, TMailSendReceiveState> Where(TRcResPath* aMail)
+    {
+        for (TAccountFolderType type : {aftSending, aftOutBox, aftDraft, aftInBox}) {
+            TRcResIdList* ids = Mails()->GetMails(Folder(type));
+            if (ids && ids->IndexOf(aMail->Last()) >= 0)
+                return {type, Mails()->GetMail(Folder(type)->Append(aMail->Last()))->FSendReceiveState};
+        }
+        return {std::nullopt, msarsNoneUser};
+    }
+
+    TRetainCountObjectAutoReleasePool FPool;
+    TScratchFolder FScratch{"qm-send"};
+    std::unique_ptr<TAccountManagers> FManagers;
+    TRcRef<TRcAccount> FAccount;
+    TRcRef<TReceiveEvents> FEvents = MakeRc<TReceiveEvents>();
+    int FJobs = 0;
+    int FQueued = 0;
+};
+
+std::string Simple(const std::string& aSubject, const std::string& aTo = "buyer@example.com")
+{
+    return "From: Sender <sender@example.com>\r\nTo: " + aTo + "\r\nSubject: " + aSubject +
+           "\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nHello.\r\n";
+}
+
+TEST_F(SmtpSendTest, NothingQueuedOpensNoConnection)
+{
+    Send();
+    const auto infos = FEvents->Texts("info");
+    EXPECT_NE(std::find(infos.begin(), infos.end(), "没有需要发送的邮件"), infos.end());
+    EXPECT_EQ(std::find(infos.begin(), infos.end(), "正在连接发件服务器…"), infos.end());
+}
+
+TEST_F(SmtpSendTest, TheSecondOfThreeRefusedLeavesTheOthersSent)
+{
+    Smtp().SetScript(R"({"refuse_nth": [2]})");
+    const std::size_t before = Smtp().Messages().size();
+    // Newest first: the queue order is the order of their dates.
+    TRcResPath* mails[] = {Queue(Simple("one")), Queue(Simple("two")), Queue(Simple("three"))};
+    Send();
+    EXPECT_EQ(Smtp().WaitForMessages(before + 2).size(), before + 2);
+    const auto errors = FEvents->Texts("error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("554 5.6.0 message refused by script"), std::string::npos) << errors[0];
+    int sent = 0, drafts = 0;
+    for (TRcResPath* mail : mails) {
+        const auto [folder, state] = Where(mail);
+        sent += folder == aftOutBox ? 1 : 0;
+        if (folder == aftDraft) {
+            ++drafts;
+            EXPECT_EQ(state, msarsNoneUser);
+        }
+    }
+    EXPECT_EQ(sent, 2);
+    EXPECT_EQ(drafts, 1);
+}
+
+TEST_F(SmtpSendTest, OneRecipientRefusedIsNamedAndTheOthersGetTheMail)
+{
+    Smtp().SetScript(R"({"rcpt": {"nobody@example.com": "550 5.1.1 no such user"}})");
+    const std::size_t before = Smtp().Messages().size();
+    TRcResPath* mail = Queue(Simple("partly", "a@example.com, nobody@example.com, b@example.com"));
+    Send();
+    const auto messages = Smtp().WaitForMessages(before + 1);
+    ASSERT_EQ(messages.size(), before + 1);
+    EXPECT_EQ(messages.back().To, (std::vector<std::string>{"a@example.com", "b@example.com"}));
+    EXPECT_EQ(messages.back().Login, "sender");
+    EXPECT_EQ(Where(mail).first, aftOutBox);
+    bool named = false;
+    for (const std::string& info : FEvents->Texts("info"))
+        named = named || info.find("nobody@example.com (550 no such user)") != std::string::npos;
+    EXPECT_TRUE(named);
+}
+
+TEST_F(SmtpSendTest, SmtpTakesThePop3LoginWhenToldTo)
+{
+    FAccount->SetSmtpUsePop3(true);
+    FAccount->SetPop3User("sender");
+    FAccount->SetPop3Password("smtp pw");
+    FAccount->SetSmtpUser("nobody");
+    TAccountManager::AccountManager()->SaveAccount(FAccount.Get());
+    const std::size_t before = Smtp().Messages().size();
+    Queue(Simple("pop3 login"));
+    Send();
+    const auto messages = Smtp().WaitForMessages(before + 1);
+    ASSERT_EQ(messages.size(), before + 1);
+    EXPECT_EQ(messages.back().Login, "sender");
+}
+
+TEST_F(SmtpSendTest, AWrongPasswordKeepsEveryMailQueued)
+{
+    FAccount->SetSmtpPassword("wrong");
+    TAccountManager::AccountManager()->SaveAccount(FAccount.Get());
+    TRcResPath* mail = Queue(Simple("kept"));
+    Send();
+    const auto errors = FEvents->Texts("error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("错误：535 5.7.8", 0), 0u) << errors[0];
+    EXPECT_EQ(Where(mail), std::make_pair(std::optional<TAccountFolderType>(aftSending), msarsSendToSmtp));
+}
+
+TEST_F(SmtpSendTest, CancelDuringTheSecondOfThreeSendsBackOnlyWhatTheServerDidNotTake)
+{
+    // Each message is answered after a second: time to cancel the second.
+    Smtp().SetScript(R"({"delay_data": 1.0})");
+    TRcResPath* mails[] = {Queue(Simple("one")), Queue(Simple("two")), Queue(Simple("three"))};
+    std::atomic<bool> cancelled{false};
+    FEvents->OnProgress([&](const TReceiveEvents::TEvent&) {});
+    std::thread canceller([&] {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (std::chrono::steady_clock::now() < deadline && !cancelled) {
+            for (const auto& event : FEvents->Events())
+                if (event.Kind == "switch" && event.Curr == 2) {
+                    Driver()->Cancel();
+                    cancelled = true;
+                    break;
+                }
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    Send();
+    cancelled = true;
+    canceller.join();
+    int sent = 0, cancelledMails = 0;
+    for (TRcResPath* mail : mails) {
+        const auto [folder, state] = Where(mail);
+        sent += folder == aftOutBox ? 1 : 0;
+        cancelledMails += folder == aftDraft && state == msarsSendCancel ? 1 : 0;
+    }
+    EXPECT_EQ(sent, 1);
+    EXPECT_EQ(cancelledMails, 2);
+    EXPECT_TRUE(FEvents->Texts("error").empty());
+    const auto infos = FEvents->Texts("info");
+    EXPECT_NE(std::find(infos.begin(), infos.end(), "已取消发送邮件"), infos.end());
+}
+
+// What a composer makes: an HTML page with an inline picture, attachments
+// with Chinese names, a Chinese subject, a Bcc.
+std::string RichMessage(const std::string& aTo, const std::string& aBcc)
+{
+    std::string picture = "\x89PNG\r\n\x1a\n";
+    for (int i = 0; i < 3000; ++i)
+        picture.push_back(static_cast<char>(i * 7));
+    gchar* picture64 = g_base64_encode(reinterpret_cast<const guchar*>(picture.data()), picture.size());
+    std::string attachment;
+    for (int i = 0; i < 200000; ++i)
+        attachment.push_back(static_cast<char>((i * 31) ^ (i >> 5)));
+    gchar* attachment64 = g_base64_encode(reinterpret_cast<const guchar*>(attachment.data()), attachment.size());
+    auto lines = [](const std::string& aText) {
+        std::string out;
+        for (std::size_t at = 0; at < aText.size(); at += 76)
+            out += aText.substr(at, 76) + "\r\n";
+        return out;
+    };
+    std::string message =
+        "From: Sender <sender@example.com>\r\nTo: " + aTo + "\r\nBcc: " + aBcc +
+        "\r\nSubject: =?UTF-8?B?5oql5Lu35Y2V77ya5LiN6ZSI6ZKi6J665Lid?=\r\n"
+        "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"outer\"\r\n\r\n"
+        "--outer\r\nContent-Type: multipart/related; boundary=\"inner\"\r\n\r\n"
+        "--inner\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
+        "<html><body><p>您好，请见报价。</p><img src=\"cid:logo@example.com\"></body></html>\r\n"
+        "--inner\r\nContent-Type: image/png; name=\"logo.png\"\r\nContent-ID: <logo@example.com>\r\n"
+        "Content-Transfer-Encoding: base64\r\nContent-Disposition: inline; filename=\"logo.png\"\r\n\r\n" +
+        lines(picture64) + "--inner--\r\n"
+        "--outer\r\nContent-Type: application/octet-stream; name*=UTF-8''%E6%8A%A5%E4%BB%B7%E5%8D%95.bin\r\n"
+        "Content-Transfer-Encoding: base64\r\n"
+        "Content-Disposition: attachment; filename*=UTF-8''%E6%8A%A5%E4%BB%B7%E5%8D%95.bin\r\n\r\n" +
+        lines(attachment64) + "--outer--\r\n";
+    g_free(picture64);
+    g_free(attachment64);
+    return message;
+}
+
+TEST_F(SmtpSendTest, SentThenReceivedBackEveryPartArrivesAndNoHeaderNamesTheBlindRecipient)
+{
+    static int round = 0;
+    const std::string to = "to" + std::to_string(++round), bcc = "bcc" + std::to_string(round);
+    Dovecot().AddUser(to, "pop pw");
+    Dovecot().AddUser(bcc, "pop pw");
+    const std::string toAddress = to + "@example.com", bccAddress = bcc + "@example.com";
+    Smtp().SetScript(R"({"deliver": {")" + toAddress + R"(": ")" + Dovecot().Maildir(to).string() + R"(", ")" +
+                     bccAddress + R"(": ")" + Dovecot().Maildir(bcc).string() + R"("}})");
+    for (TTlsMode mode : {tlsmStartTls, tlsmImplicit}) {
+        SCOPED_TRACE(mode);
+        FAccount->SetSmtpHost("localhost");   // the name the certificate carries
+        FAccount->SetSmtpPort(mode == tlsmImplicit ? Smtp().TlsPort() : Smtp().PlainPort());
+        FAccount->SetSmtpTlsMode(mode);
+        TAccountManager::AccountManager()->SaveAccount(FAccount.Get());
+        const std::size_t before = Smtp().Messages().size();
+        TRcResPath* mail = Queue(RichMessage(toAddress, bccAddress));
+        Send();
+        EXPECT_TRUE(FEvents->Texts("error").empty()) << FEvents->Texts("error").front();
+        EXPECT_EQ(Where(mail).first, aftOutBox);
+        const auto messages = Smtp().WaitForMessages(before + 1);
+        ASSERT_EQ(messages.size(), before + 1);
+        EXPECT_EQ(messages.back().To, (std::vector<std::string>{toAddress, bccAddress}));
+        EXPECT_EQ(messages.back().Data.find(bcc), std::string::npos) << "a header names the blind recipient";
+    }
+    // Both receive both mails, whole.
+    const auto sentMessages = Smtp().Messages();
+    for (const std::string& user : {to, bcc}) {
+        SCOPED_TRACE(user);
+        auto receiver = TAccountManager::AccountManager()->CreateNewAccount();
+        receiver->SetEmail(user + "@example.com");
+        receiver->SetPop3Host("127.0.0.1");
+        receiver->SetPop3Port(Dovecot().PlainPort());
+        receiver->SetPop3User(user);
+        receiver->SetPop3Password("pop pw");
+        receiver->SetAutoReveiveSend(false);
+        receiver->SetAutoReveiveEarliestDate(0);
+        TAccountManager::AccountManager()->SaveAccount(receiver.Get());
+        TRcResPath* account = TRcResPath::CreateAndAutoRelease({receiver->ResId()});
+        Driver()->PriorityReceive(account);
+        ASSERT_TRUE(FEvents->WaitForTaskEnds(++FJobs));
+        TRcResPath* inbox = TAccountFolderManager::AccountFolderManager()->GetStandardFolderResPath(account, aftInBox);
+        TRcResIdList* ids = Mails()->GetMails(inbox);
+        ASSERT_EQ(ids->Count(), 2);
+        for (TRcResId* id : *ids) {
+            TRcMail* mail = Mails()->GetMail(inbox->Append(id));
+            EXPECT_EQ(mail->FSubject, "报价单：不锈钢螺丝");
+            EXPECT_EQ(mail->FTo, toAddress);
+            TRcMailComplex* complex = Mails()->LoadMailComplex(inbox->Append(id));
+            ASSERT_NE(complex, nullptr);
+            EXPECT_NE(complex->HtmlBody()->ReadHtmlContent().find("您好，请见报价。"), std::string::npos);
+            ASSERT_EQ(complex->HtmlFileList()->Count(), 1);
+            EXPECT_EQ(complex->HtmlFileList()->GetItem(0)->FContentId, "<logo@example.com>");
+            EXPECT_EQ(ReadWholeFile(complex->HtmlFileList()->GetItem(0)->FFileName).substr(0, 4), "\x89PNG");
+            ASSERT_EQ(complex->AttachmentFileList()->Count(), 1);
+            EXPECT_EQ(complex->AttachmentFileList()->GetItem(0)->FRealFileName, "报价单.bin");
+            EXPECT_EQ(ReadWholeFile(complex->AttachmentFileList()->GetItem(0)->FFileName).size(), 200000u);
+        }
+    }
+}
+
+} // namespace
