@@ -11,8 +11,10 @@ FOLDER/script.json read before each command; optional keys:
                      "data": "554 ..."                answer to the message
                      "refuse_nth": [2]                refuse these messages
                                                       (1-based count of DATA)
-                     "delay_data": 2.5                seconds before answering
-                                                      the message
+                     "delay_data": 2.5                seconds before taking
+                                                      and answering the message
+                     "delay_after_store": 2.5         seconds between taking
+                                                      the message and the answer
                      "deliver": {"addr": "/Maildir"}  also deliver there
 FOLDER/ports       "plain tls", written once both listen
 FOLDER/mail/N.json the envelope of the N-th accepted message
@@ -94,6 +96,15 @@ class Handler:
             return "554 5.6.0 message refused by script"
         if current.get("data"):
             return current["data"]
+        stored = self.store(session, envelope, current)
+        # Taken, but the answer is slow: a client that dies meanwhile
+        # cannot know the mail went.
+        delay = current.get("delay_after_store", 0)
+        if delay:
+            await asyncio.sleep(delay)
+        return "250 2.0.0 OK queued as %d" % stored
+
+    def store(self, session, envelope, current):
         self.stored += 1
         base = os.path.join(MAIL, str(self.stored))
         content = envelope.original_content or b""
@@ -114,7 +125,7 @@ class Handler:
                 owner = os.stat(maildir)
                 os.chown(temporary, owner.st_uid, owner.st_gid)
                 os.rename(temporary, os.path.join(maildir, "new", name))
-        return "250 2.0.0 OK queued as %d" % self.stored
+        return self.stored
 
 
 def free_port():

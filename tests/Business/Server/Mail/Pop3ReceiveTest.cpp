@@ -1,6 +1,7 @@
 // POP3 receiving into the store, through the scheduler's receive job,
 // against a real Dovecot (started once for this executable) and, for
 // what real servers never do, scripted ones.
+#include "JobDriver.h"
 #include "ReceiveEvents.h"
 #include "Business/Account/AccountFolder.h"
 #include "Business/Account/AccountManager.h"
@@ -635,55 +636,6 @@ std::string MailWithAttachment(int aNumber)
            Base64Lines(150000, aNumber) + "--b--\r\n";
 }
 
-struct TChild {
-    pid_t Pid = -1;
-    TFileHandle Output;
-};
-
-TChild StartDriver(const fs::path& aData)
-{
-    const fs::path driver = fs::read_symlink("/proc/self/exe").parent_path() / "receive_kill_driver";
-    int pipe[2];
-    if (::pipe2(pipe, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe");
-    TFileHandle read(pipe[0]);
-    TFileHandle write(pipe[1]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, write.Get(), 1);
-    const std::string program = driver.string();
-    const std::string data = aData.string();
-    char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(data.c_str()), nullptr};
-    pid_t pid = -1;
-    const int error = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0)
-        throw std::runtime_error("cannot start " + program);
-    return {pid, std::move(read)};
-}
-
-// Reads event lines until aKillAt of them came (then kills the driver) or
-// it ends by itself. Returns its exit status, or -1 when it was killed.
-int RunDriver(const fs::path& aData, int aKillAt)
-{
-    TChild child = StartDriver(aData);
-    int lines = 0;
-    char buffer[4096];
-    bool killed = false;
-    for (ssize_t n; !killed && (n = ::read(child.Output.Get(), buffer, sizeof buffer)) > 0;) {
-        for (ssize_t i = 0; i < n && !killed; ++i)
-            if (buffer[i] == '\n' && ++lines == aKillAt) {
-                ::kill(child.Pid, SIGKILL);
-                killed = true;
-            }
-    }
-    int status = 0;
-    ::waitpid(child.Pid, &status, 0);
-    if (killed && WIFSIGNALED(status))
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-
 std::vector<std::string> Column(sqlite3* aDb, const char* aSql)
 {
     std::vector<std::string> values;
@@ -721,13 +673,13 @@ TEST_F(Pop3ReceiveTest, KilledAtFifteenPointsAndStartedAgainItEndsWithEveryMailO
     std::uniform_int_distribution<int> point(1, 60);
     int kills = 0;
     for (int round = 0; round < 15; ++round) {
-        const int result = RunDriver(data, point(random));
+        const int result = RunJobDriver(data, "receive", point(random));
         kills += result == -1 ? 1 : 0;
         ASSERT_TRUE(result == -1 || result == 0) << "round " << round << " ended with " << result;
     }
     EXPECT_GE(kills, 12) << "most rounds must be killed mid-run";
     RecordProperty("kills", kills);
-    ASSERT_EQ(RunDriver(data, 0), 0);
+    ASSERT_EQ(RunJobDriver(data, "receive", 0), 0);
 
     const fs::path accountFolder = data / "Accounts" / accountId;
     sqlite3* db = nullptr;

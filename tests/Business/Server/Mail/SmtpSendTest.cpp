@@ -9,11 +9,14 @@
 #include "Business/Mime/MessageIo.h"
 #include "Business/Server/ServerDriver.h"
 #include "Runtime/AutoReleasePool.h"
+#include "JobDriver.h"
 #include "ReceiveEvents.h"
 #include "Support/AccountManagers.h"
 #include "Support/DovecotServer.h"
 #include "Support/ScratchFolder.h"
 #include "Support/SmtpServer.h"
+
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -96,6 +99,9 @@ protected:
     }
     void TearDown() override
     {
+        if (FTornDown)
+            return;
+        FTornDown = true;
         Driver()->UnInit();
         Driver()->UnRegisterObserver(FEvents.Get());
         TServerDriver::ReleaseInstance();
@@ -145,6 +151,7 @@ protected:
     TRcRef<TReceiveEvents> FEvents = MakeRc<TReceiveEvents>();
     int FJobs = 0;
     int FQueued = 0;
+    bool FTornDown = false;
 };
 
 std::string Simple(const std::string& aSubject, const std::string& aTo = "buyer@example.com")
@@ -360,6 +367,59 @@ TEST_F(SmtpSendTest, SentThenReceivedBackEveryPartArrivesAndNoHeaderNamesTheBlin
             EXPECT_EQ(ReadWholeFile(complex->AttachmentFileList()->GetItem(0)->FFileName).size(), 200000u);
         }
     }
+}
+
+// The state and folder code of a mail, read straight from the account's
+// database file (another process owns the data folder meanwhile).
+std::pair<int, int> StoredStateAndFolder(const fs::path& aDbFile, const std::string& aId)
+{
+    sqlite3* db = nullptr;
+    std::pair<int, int> result{-1, -1};
+    if (sqlite3_open_v2(aDbFile.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 2000);
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, "select [SendReciveState], [Type] from [Mail] where [Id] = ?", -1, &statement,
+                               nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(statement, 1, aId.c_str(), -1, SQLITE_TRANSIENT);
+            if (sqlite3_step(statement) == SQLITE_ROW)
+                result = {sqlite3_column_int(statement, 0), sqlite3_column_int(statement, 1)};
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return result;
+}
+
+// The program dies after a mail's final "." and before the server's
+// answer: the server took the mail, so it must never go a second time.
+TEST_F(SmtpSendTest, ASenderKilledBetweenTheFinalDotAndTheAnswerNeverSendsTheMailAgain)
+{
+    Smtp().SetScript(R"({"delay_after_store": 3.0})");
+    const std::size_t before = Smtp().Messages().size();
+    TRcResPath* mail = Queue(Simple("in flight"));
+    const std::string id = mail->Last()->Id();
+    const fs::path db = FScratch.Path() / "Accounts" / FAccount->ResId()->Id() / "Account.db";
+    const int drafts = *FolderCodeOf(aftDraft);
+    TearDown();   // the driver owns the data folder from here
+
+    TJobDriver sender = StartJobDriver(FScratch.Path(), "send", FScratch.Path() / "first.err");
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (StoredStateAndFolder(db, id).first != msarsSendInFlight && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(2ms);
+    ASSERT_EQ(StoredStateAndFolder(db, id).first, msarsSendInFlight) << ReadWholeFile(FScratch.Path() / "first.err");
+    ::kill(sender.Pid, SIGKILL);
+    EXPECT_EQ(WaitForJobDriver(sender), -1);
+    // The server answers into the void and keeps the mail.
+    EXPECT_EQ(Smtp().WaitForMessages(before + 1).size(), before + 1);
+
+    Smtp().SetScript("{}");
+    const fs::path errors = FScratch.Path() / "driver.err";
+    TJobDriver again = StartJobDriver(FScratch.Path(), "send", errors);
+    EXPECT_EQ(WaitForJobDriver(again), 1);   // it reports the mail
+    EXPECT_NE(ReadWholeFile(errors).find("可能已经送达"), std::string::npos) << ReadWholeFile(errors);
+    EXPECT_EQ(StoredStateAndFolder(db, id), std::make_pair(static_cast<int>(msarsSendInFlight), drafts));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(Smtp().Messages().size(), before + 1);   // not sent again
 }
 
 } // namespace

@@ -1,9 +1,12 @@
-// A program that runs one receive job for the first account of the data
-// folder given as its argument, the way the client would: start-up sweep,
-// scheduler thread, the program's POP3 receiving. It writes one line to
-// standard output for every event the job reports, so a test can kill it
-// at a chosen point counted in events. Exit code 0 when the job reported
-// no error.
+// A program that runs one job — receive (the default) or send — for the
+// first account of the data folder given as its argument, the way the
+// client would: start-up sweep, scheduler thread, the program's POP3
+// receiving and SMTP sending. It writes one line to standard output for
+// every event the job reports, so a test can kill it at a chosen point
+// counted in events. Exit code 0 when the job reported no error; the
+// errors go to standard error.
+//
+//   mail_job_driver DATA_FOLDER [receive|send]
 #include "ReceiveEvents.h"
 #include "Business/Account/AccountManager.h"
 #include "Business/Server/ServerDriver.h"
@@ -47,8 +50,9 @@ private:
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s DATA_FOLDER\n", argv[0]);
+    const bool send = argc == 3 && std::string(argv[2]) == "send";
+    if (argc < 2 || argc > 3 || (argc == 3 && !send && std::string(argv[2]) != "receive")) {
+        std::fprintf(stderr, "usage: %s DATA_FOLDER [receive|send]\n", argv[0]);
         return 2;
     }
     TRetainCountObjectAutoReleasePool pool;
@@ -65,7 +69,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no account\n");
         return 2;
     }
-    driver->PriorityReceive(TRcResPath::CreateAndAutoRelease({accounts->GetItem(0)}));
+    TRcResPath* account = TRcResPath::CreateAndAutoRelease({accounts->GetItem(0)});
+    if (send)
+        driver->PrioritySend(account);
+    else
+        driver->PriorityReceive(account);
     const bool ended = events->WaitForTaskEnds(1);
     driver->UnInit();
     driver->UnRegisterObserver(events.Get());
