@@ -170,6 +170,16 @@ public:
     // into aSaved, and each saved entry is marked so.
     void SaveReceivedMails(TRcResPath* aFolderResPath, std::vector<TReceivedMail>& aMails, TRcResPathList* aSaved);
 
+    // A mass mailing queued for SMTP: one copy of the draft for each of its
+    // recipients (To, Cc and Bcc in that order, each address once), each
+    // addressed to that recipient alone (in To; no Cc, no Bcc) and with a
+    // Message-ID of its own, all put into the sending folder in state
+    // msarsSendToSmtp — and the draft removed — in one transaction: either
+    // every copy is queued and the draft gone, or nothing changed (the
+    // error goes to the caller). The copies share the draft's stored parts
+    // on disk. Their paths go into aQueued.
+    void QueueMassMailing(TRcResPath* aDraftResPath, TRcResPathList* aQueued = nullptr);
+
     // Stores a message file as a new mail of the folder; nullptr when the
     // file does not exist. A file that is not a message raises.
     TRcResPath* ImportMailFromFile(TRcResPath* aFolderResPath, const std::filesystem::path& aFileName);

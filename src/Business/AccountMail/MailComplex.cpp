@@ -229,6 +229,23 @@ void TRcMailComplex::BuildEmptyWithRawNoVaild()
     FRaw->FValid = false;
 }
 
+void TRcMailComplex::RemoveWorkingFiles() noexcept
+{
+    std::error_code ec;
+    auto remove = [&](const TRcMailComplexFile* aFile) {
+        if (aFile && !aFile->FFileName.empty())
+            std::filesystem::remove(aFile->FFileName, ec);
+    };
+    remove(FRaw.Get());
+    remove(FMsgHeader.Get());
+    remove(FHtmlBody.Get());
+    remove(FNoCidHtmlBody.Get());
+    for (const TRcMailComplexFile* file : *FHtmlFileList)
+        remove(file);
+    for (const TRcMailComplexFile* file : *FAttachmentFileList)
+        remove(file);
+}
+
 void TRcMailComplex::BuildEmptyWithEmptyRaw()
 {
     BuildEmptyWithRawNoVaild();

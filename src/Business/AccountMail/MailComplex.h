@@ -110,6 +110,11 @@ public:
                                         const std::vector<std::filesystem::path>& aAllowedSources = {});
     std::filesystem::path BuildCustomHtmlBody(const std::function<std::string(const std::filesystem::path&)>& aProc);
 
+    // Removes every working file the complex names (when a caller is done
+    // with it: they live in the run folder, which otherwise grows with
+    // every mail a long run handles).
+    void RemoveWorkingFiles() noexcept;
+
     // A working name in the run folder, with the time stamp.
     static std::filesystem::path GetTempFileName(const std::string& aFileName);
 

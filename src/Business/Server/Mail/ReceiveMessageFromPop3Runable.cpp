@@ -47,26 +47,6 @@ TAccountMailManager& Mails()
     return *mails;
 }
 
-// Removes the working files of a complex that is done with (stored or
-// dropped); they live in the run folder, which would otherwise grow with
-// every message of a long run.
-void RemoveWorkingFiles(TRcMailComplex& aComplex) noexcept
-{
-    std::error_code ec;
-    auto remove = [&](const TRcMailComplexFile* aFile) {
-        if (aFile && !aFile->FFileName.empty())
-            std::filesystem::remove(aFile->FFileName, ec);
-    };
-    remove(aComplex.Raw());
-    remove(aComplex.MsgHeader());
-    remove(aComplex.HtmlBody());
-    remove(aComplex.NoCidHtmlBody());
-    for (const TRcMailComplexFile* file : *aComplex.HtmlFileList())
-        remove(file);
-    for (const TRcMailComplexFile* file : *aComplex.AttachmentFileList())
-        remove(file);
-}
-
 // The first address of a From header, for the name lists.
 std::string FirstAddress(const std::string& aFrom)
 {
@@ -398,7 +378,7 @@ void TRcReceiveMessageFromPop3Runable::Pop3Retr(std::size_t aItem)
         complex->Raw()->FFileName.clear();   // the run's, not the complex's
         complex->Raw()->FValid = false;
         if (!kept)
-            RemoveWorkingFiles(*complex);
+            complex->RemoveWorkingFiles();
     });
 
     {
@@ -499,7 +479,7 @@ void TRcReceiveMessageFromPop3Runable::CommitPending()
 void TRcReceiveMessageFromPop3Runable::DropPending() noexcept
 {
     for (TPending& pending : FPending)
-        RemoveWorkingFiles(*pending.Complex);
+        pending.Complex->RemoveWorkingFiles();
     FPending.clear();
     FGroup.clear();   // files not committed go with their entries
 }

@@ -53,24 +53,6 @@ TRcResPath* StandardFolder(TRcResPath* aAccount, TAccountFolderType aType)
     return folder;
 }
 
-// The working files a loaded complex made in the run folder.
-void RemoveWorkingFiles(TRcMailComplex& aComplex) noexcept
-{
-    std::error_code ec;
-    auto remove = [&](const TRcMailComplexFile* aFile) {
-        if (aFile && !aFile->FFileName.empty())
-            std::filesystem::remove(aFile->FFileName, ec);
-    };
-    remove(aComplex.Raw());
-    remove(aComplex.MsgHeader());
-    remove(aComplex.HtmlBody());
-    remove(aComplex.NoCidHtmlBody());
-    for (const TRcMailComplexFile* file : *aComplex.HtmlFileList())
-        remove(file);
-    for (const TRcMailComplexFile* file : *aComplex.AttachmentFileList())
-        remove(file);
-}
-
 // The addresses of one header field of the message.
 void AddAddresses(GMimeMessage* aMessage, const char* aField, std::vector<std::string>& aAddresses)
 {
@@ -274,7 +256,7 @@ bool TRcSendMessageToSmtpRunable::SmtpSend(TRcResPath* aMailResPath)
     if (!complex)
         throw Exception("邮件的文件不存在：" + aMailResPath->ToString());
     TRcRef<TRcMailComplex> held = TRcRef<TRcMailComplex>::Retain(complex);
-    TFinally removeFiles([&] { RemoveWorkingFiles(*complex); });
+    TFinally removeFiles([&] { complex->RemoveWorkingFiles(); });
 
     TBigAttachmentStep bigAttachments;
     {

@@ -6,6 +6,7 @@
 #include "Business/AccountMail/AccountMailManager.h"
 #include "Business/AccountMail/MailComplex.h"
 #include "Business/Data/WholeFile.h"
+#include "Business/Mime/AddressList.h"
 #include "Business/Mime/MessageIo.h"
 #include "Business/Server/ServerDriver.h"
 #include "Runtime/AutoReleasePool.h"
@@ -21,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <iostream>
 
 namespace fs = std::filesystem;
@@ -367,6 +369,61 @@ TEST_F(SmtpSendTest, SentThenReceivedBackEveryPartArrivesAndNoHeaderNamesTheBlin
             EXPECT_EQ(ReadWholeFile(complex->AttachmentFileList()->GetItem(0)->FFileName).size(), 200000u);
         }
     }
+}
+
+TEST_F(SmtpSendTest, AMassMailingToFiftyGoesAsFiftyMailsEachToItsOneRecipient)
+{
+    std::string to, cc, bcc;
+    std::vector<std::string> addresses;
+    for (int i = 0; i < 50; ++i) {
+        const std::string address = "customer" + std::to_string(i) + "@example.com";
+        addresses.push_back(address);
+        std::string& field = i < 30 ? to : i < 40 ? cc : bcc;
+        field += (field.empty() ? "" : ", ") + ("Customer " + std::to_string(i) + " <" + address + ">");
+    }
+    to += ", customer0@EXAMPLE.com";   // once is enough
+    const std::string message = "From: Sender <sender@example.com>\r\nTo: " + to + "\r\nCc: " + cc +
+                                "\r\nBcc: " + bcc +
+                                "\r\nSubject: New catalogue\r\nMIME-Version: 1.0\r\n"
+                                "Content-Type: text/plain; charset=utf-8\r\n\r\nOur new catalogue.\r\n";
+    const fs::path file = FScratch.Path() / "mass.eml";
+    std::ofstream(file, std::ios::binary) << message;
+
+    // Nobody to send to: nothing changes.
+    const fs::path lonely = FScratch.Path() / "lonely.eml";
+    std::ofstream(lonely, std::ios::binary) << "From: sender@example.com\r\nSubject: nobody\r\n\r\nx\r\n";
+    TRcResPath* nobody = Mails()->ImportMailFromFile(Folder(aftDraft), lonely);
+    EXPECT_THROW(Mails()->QueueMassMailing(nobody), Exception);
+    EXPECT_EQ(Where(nobody).first, aftDraft);
+    EXPECT_EQ(Mails()->GetMails(Folder(aftSending))->Count(), 0);
+
+    TRcResPath* draft = Mails()->ImportMailFromFile(Folder(aftDraft), file);
+    auto queued = MakeRc<TRcResPathList>();
+    Mails()->QueueMassMailing(draft, queued.Get());
+    EXPECT_EQ(queued->Count(), 50);
+    EXPECT_EQ(Where(draft).first, std::nullopt);   // the draft is gone
+    const std::size_t before = Smtp().Messages().size();
+    Send();
+    EXPECT_TRUE(FEvents->Texts("error").empty());
+    const auto messages = Smtp().WaitForMessages(before + 50);
+    ASSERT_EQ(messages.size(), before + 50);
+    std::set<std::string> recipients, ids;
+    for (std::size_t i = before; i < messages.size(); ++i) {
+        const auto& sent = messages[i];
+        ASSERT_EQ(sent.To.size(), 1u);
+        recipients.insert(sent.To[0]);
+        TGObject<GMimeMessage> parsed = ParseMessage(sent.Data);
+        ASSERT_TRUE(parsed);
+        const auto toHeader = ParseAddressList(HeaderText(GMIME_OBJECT(parsed.get()), "To"));
+        ASSERT_EQ(toHeader.size(), 1u);
+        EXPECT_EQ(toHeader[0].Address, sent.To[0]);
+        EXPECT_EQ(HeaderText(GMIME_OBJECT(parsed.get()), "Cc"), "");
+        EXPECT_EQ(sent.Data.find("\r\nBcc:"), std::string::npos);
+        ids.insert(HeaderText(GMIME_OBJECT(parsed.get()), "Message-ID"));
+    }
+    EXPECT_EQ(recipients, std::set<std::string>(addresses.begin(), addresses.end()));
+    EXPECT_EQ(ids.size(), 50u);
+    EXPECT_EQ(Mails()->GetMails(Folder(aftOutBox))->Count(), 50);
 }
 
 // The state and folder code of a mail, read straight from the account's
