@@ -10,12 +10,12 @@
 
 using namespace mailstore;
 
-TRcMailComplex* TAccountMailManager::LoadMailComplex(TRcResPath* aMailResPath)
+TRcMailComplex* TAccountMailManager::LoadMailComplex(TRcResPath* aMailResPath, bool aDisplayPage)
 {
     const auto account = MailAccountOfMail(aMailResPath);
     if (!account)
         return nullptr;
-    return TSqliteDbMail::LoadMailComplex(**account, account->MailsPath(), aMailResPath->Last()->Id());
+    return TSqliteDbMail::LoadMailComplex(**account, account->MailsPath(), aMailResPath->Last()->Id(), aDisplayPage);
 }
 
 bool TAccountMailManager::SaveMailComplex(TRcResPath* aMailResPath, TRcMailComplex* aMailComplex)

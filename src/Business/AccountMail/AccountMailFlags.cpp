@@ -57,6 +57,21 @@ void TAccountMailManager::SetMailSendReceiveState(TRcResPath* aMailResPath, TMai
     TTransaction::Run(**account, [&] { TSqliteDbMail::SetState(**account, aMailResPath->Last()->Id(), aState); });
 }
 
+void TAccountMailManager::SetMailSendReceiveStates(
+    const std::vector<std::pair<TRcResPath*, TMailSendReceiveState>>& aStates)
+{
+    if (aStates.empty())
+        return;
+    const auto account = MailAccountOfMail(aStates.front().first);
+    if (!account)
+        return;
+    TTransaction::Run(**account, [&] {
+        for (const auto& [path, state] : aStates)
+            if (path && path->At(0)->Equals(aStates.front().first->At(0)))
+                TSqliteDbMail::SetState(**account, path->Last()->Id(), state);
+    });
+}
+
 void TAccountMailManager::SetMailReferences(TRcResPath* aResPath, const std::string& aMsgUid)
 {
     const auto account = MailAccountOf(aResPath);

@@ -133,11 +133,15 @@ public:
     void SetMailReceiptFlag(TRcResPath* aMailResPath, bool aReceiptFlag) noexcept;
     void SetMailReTranslation(TRcResPath* aMailResPath) noexcept;
     void SetMailSendReceiveState(TRcResPath* aMailResPath, TMailSendReceiveState aState);
+    // Several mails of one account in one transaction.
+    void SetMailSendReceiveStates(const std::vector<std::pair<TRcResPath*, TMailSendReceiveState>>& aStates);
     // Marks every mail of the account with that Message-ID as referred to.
     void SetMailReferences(TRcResPath* aResPath, const std::string& aMsgUid);
 
-    // The stored complex of a mail, under the account's Mails folder.
-    TRcMailComplex* LoadMailComplex(TRcResPath* aMailResPath);
+    // The stored complex of a mail, under the account's Mails folder; the
+    // page for display (the body pointing at the local files) only when
+    // asked for — sending has no use for it.
+    TRcMailComplex* LoadMailComplex(TRcResPath* aMailResPath, bool aDisplayPage = true);
     // True when the mail had a complex before. A nil complex is refused.
     bool SaveMailComplex(TRcResPath* aMailResPath, TRcMailComplex* aMailComplex);
     // Removes the files of deleted complexes of the account.

@@ -208,9 +208,11 @@ void TRcMailComplex::BuildRaw()
             builder.Attachments.push_back(item);
         }
     }
-    raw->MessageAndBuilderToRawStream();
+    // Written straight into the raw file: no copy through memory or a
+    // second file.
+    raw->BuilderToMessage();
     FRaw->FFileName = GetTempFileName(BaseName(".eml"));
-    raw->RawStreamSaveToFile(FRaw->FFileName);
+    WriteMessageToFile(raw->Message(), FRaw->FFileName);
     FRaw->FValid = true;
 }
 

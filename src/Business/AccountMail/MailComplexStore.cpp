@@ -219,10 +219,12 @@ bool ExtractStoredComplex(const TStoredComplex& aStored, const fs::path& aMailsP
     return true;
 }
 
-TRcMailComplex* FinishLoadedComplex(TRcMailComplex& aComplex, bool aPromot)
+TRcMailComplex* FinishLoadedComplex(TRcMailComplex& aComplex, bool aPromot, bool aDisplayPage)
 {
     aComplex.FExtension = aPromot;
     aComplex.MessageHeaderLoadFromFile();
+    if (!aDisplayPage)
+        return &aComplex;
     const std::string page = "<META http-equiv=Content-Type content=\"text/html; charset=utf-8\">" +
                              TRcMailComplex::MakeNoCidHtmlString(aComplex.HtmlBody()->ReadHtmlContent(),
                                                                  aComplex.HtmlFileList());
@@ -412,7 +414,8 @@ int TSqliteDbMail::SweepMailFiles(TSQLiteDatabase& aDb, const fs::path& aMailsPa
     return removed;
 }
 
-TRcMailComplex* TSqliteDbMail::LoadMailComplex(TSQLiteDatabase& aDb, const fs::path& aMailsPath, const std::string& aId)
+TRcMailComplex* TSqliteDbMail::LoadMailComplex(TSQLiteDatabase& aDb, const fs::path& aMailsPath, const std::string& aId,
+                                               bool aDisplayPage)
 {
     // A save on another thread may replace the complex between reading its
     // rows and copying its files (and sweep the old files): read again.
@@ -422,7 +425,7 @@ TRcMailComplex* TSqliteDbMail::LoadMailComplex(TSQLiteDatabase& aDb, const fs::p
             return nullptr;
         TRcMailComplex* complex = TRcMailComplex::CreateAndAutoRelease();
         if (ExtractStoredComplex(*stored, aMailsPath, *complex))
-            return FinishLoadedComplex(*complex, stored->Promot);
+            return FinishLoadedComplex(*complex, stored->Promot, aDisplayPage);
         if (attempt == 3)
             throw Exception("邮件的文件不存在：" + aId);
     }

@@ -56,7 +56,7 @@ public:
     // Extracts the stored parts to fresh working files; nullptr when no
     // live complex has that id. Autoreleased.
     static TRcMailComplex* LoadMailComplex(TSQLiteDatabase& aDb, const std::filesystem::path& aMailsPath,
-                                           const std::string& aId);
+                                           const std::string& aId, bool aDisplayPage = true);
     // Removes every file of rows marked deleted, then the rows; a file
     // that cannot be removed rolls the sweep back for the next time.
     static void DeleteMailComplex(TSQLiteDatabase& aDb, const std::filesystem::path& aMailsPath);

@@ -104,6 +104,7 @@ void TRcSendMessageToSmtpRunable::Run()
         }
         TRcRef<TRcResPathList> held = TRcRef<TRcResPathList>::Retain(mails);
         TFinally disconnect([&] { Disconnect(); });
+        TFinally commitSent([&] { CommitSent(); });
         Connect();
         SendList(mails);
     } catch (const std::exception& e) {
@@ -200,6 +201,15 @@ void TRcSendMessageToSmtpRunable::MoveToDrafts(TRcResPath* aMailResPath, TMailSe
     Mails().MoveMail(aMailResPath, StandardFolder(FResPath.Get(), aftDraft), aState);
 }
 
+void TRcSendMessageToSmtpRunable::CommitSent()
+{
+    if (!FSentPending)
+        return;
+    TRcRef<TRcResPath> sent = std::move(FSentPending);
+    FSentPending = nullptr;
+    Mails().SetMailSendReceiveState(sent.Get(), msarsSendOk);
+}
+
 void TRcSendMessageToSmtpRunable::SetAsideInFlightMails()
 {
     TRcResPathList* inFlight = Mails().GetSendingFolderMails(FResPath.Get(), {msarsSendInFlight});
@@ -229,6 +239,7 @@ void TRcSendMessageToSmtpRunable::SendList(TRcResPathList* aMails)
             OccurError(prefix + Msg("OccurredError") + "：" + FormatTransportError(prefix, e, LastReply()));
         }
         if (FNeedCancel) {
+            CommitSent();
             // What the server did not take goes back, this mail and the rest.
             for (int k = sent ? i + 1 : i; k < count; ++k) {
                 TRcMail* mail = Mails().GetMail(aMails->GetItem(k));
@@ -292,7 +303,13 @@ bool TRcSendMessageToSmtpRunable::SmtpSend(TRcResPath* aMailResPath)
             if (FNeedCancel)
                 throw ETransportCancelled();   // the "." has not gone: nothing is delivered
         }
-        mails.SetMailSendReceiveState(aMailResPath, msarsSendInFlight);
+        // The last mail's sent state rides along: one commit per mail.
+        std::vector<std::pair<TRcResPath*, TMailSendReceiveState>> states;
+        if (FSentPending)
+            states.emplace_back(FSentPending.Get(), msarsSendOk);
+        states.emplace_back(aMailResPath, msarsSendInFlight);
+        mails.SetMailSendReceiveStates(states);
+        FSentPending = nullptr;
         inFlight = true;
     };
     std::vector<TSmtpRefusal> refused;
@@ -314,7 +331,7 @@ bool TRcSendMessageToSmtpRunable::SmtpSend(TRcResPath* aMailResPath)
         return false;
     }
     // Taken by the server: sent, whatever cancel came meanwhile.
-    mails.SetMailSendReceiveState(aMailResPath, msarsSendOk);
+    FSentPending = TRcRef<TRcResPath>::Retain(aMailResPath);
     ++FSentCount;
     Progress(FWriteMaxCount, FWriteMaxCount);
     if (!refused.empty()) {

@@ -7,7 +7,8 @@
 //
 // Just before the final "." of each mail, the mail is marked in flight
 // (msarsSendInFlight) in a commit of its own; the server's answer replaces
-// the mark. A mail the server took stays sent, whatever cancel comes after
+// the mark (a sent state is committed together with the next mail's mark,
+// or when the run ends, so a mail costs one commit). A mail the server took stays sent, whatever cancel comes after
 // it. A mail found in flight — the program died, or the line broke, after
 // its "." — may have been delivered: it goes to the drafts still marked,
 // with a report, and is never sent again by itself. Run never raises;
@@ -65,6 +66,9 @@ private:
     // is in the drafts; a mail no longer queued is left alone).
     bool SmtpSend(TRcResPath* aMailResPath);
     void MoveToDrafts(TRcResPath* aMailResPath, TMailSendReceiveState aState);
+    // Commits the sent state of the last mail the server took, when it is
+    // still only noted (it goes with the next mail's in-flight mark).
+    void CommitSent();
 
     void OccurError(const std::string& aMessage);
     void Status(const std::string& aText);
@@ -85,4 +89,8 @@ private:
     std::string FUser;
     std::string FPassword;
     std::string FAccountEmail;
+    // Taken by the server, its state not yet committed: it stays marked in
+    // flight meanwhile, so a crash now costs at most a false "may have
+    // been delivered", never a second delivery.
+    TRcRef<TRcResPath> FSentPending;
 };
