@@ -231,9 +231,9 @@ void TRcSendMessageToSmtpRunable::SendList(TRcResPathList* aMails)
         TRcResPath* path = aMails->GetItem(i);
         Status(FormatMsg("SendSMTPMailIndex", position));
         FObservable->NotifyMailSwitch(FId, count, mskSending, position);
-        bool sent = false;
+        TOutcome outcome = oFailed;
         try {
-            sent = SmtpSend(path);
+            outcome = SmtpSend(path);
         } catch (const std::exception& e) {
             const std::string prefix = "SMTP " + FormatMsg("SendSMTPMailIndex", position);
             OccurError(prefix + Msg("OccurredError") + "：" + FormatTransportError(prefix, e, LastReply()));
@@ -241,14 +241,14 @@ void TRcSendMessageToSmtpRunable::SendList(TRcResPathList* aMails)
         if (FNeedCancel) {
             CommitSent();
             // What the server did not take goes back, this mail and the rest.
-            for (int k = sent ? i + 1 : i; k < count; ++k) {
+            for (int k = outcome == oSent ? i + 1 : i; k < count; ++k) {
                 TRcMail* mail = Mails().GetMail(aMails->GetItem(k));
                 if (mail && mail->FSendReceiveState == msarsSendToSmtp)
                     MoveToDrafts(aMails->GetItem(k), msarsSendCancel);
             }
             break;
         }
-        if (!sent && i + 1 < count) {
+        if (outcome == oFailed && i + 1 < count) {
             // A new connection for the next mail; failing that ends the run.
             FSmtp->Disconnect();
             Login();
@@ -257,12 +257,12 @@ void TRcSendMessageToSmtpRunable::SendList(TRcResPathList* aMails)
     Status(Msg(FNeedCancel ? "SendSMTPMailCancle" : "SendSMTPMailSuccess"));
 }
 
-bool TRcSendMessageToSmtpRunable::SmtpSend(TRcResPath* aMailResPath)
+TRcSendMessageToSmtpRunable::TOutcome TRcSendMessageToSmtpRunable::SmtpSend(TRcResPath* aMailResPath)
 {
     TAccountMailManager& mails = Mails();
     TRcMail* mail = mails.GetMail(aMailResPath);
     if (!mail || mail->FSendReceiveState != msarsSendToSmtp)
-        return false;   // sent, moved or deleted meanwhile
+        return oSkipped;   // sent, moved or deleted meanwhile
     TRcMailComplex* complex = mails.LoadMailComplex(aMailResPath);
     if (!complex)
         throw Exception("邮件的文件不存在：" + aMailResPath->ToString());
@@ -328,7 +328,7 @@ bool TRcSendMessageToSmtpRunable::SmtpSend(TRcResPath* aMailResPath)
         } else {
             MoveToDrafts(aMailResPath, FNeedCancel ? msarsSendCancel : msarsNoneUser);
         }
-        return false;
+        return oFailed;
     }
     // Taken by the server: sent, whatever cancel came meanwhile.
     FSentPending = TRcRef<TRcResPath>::Retain(aMailResPath);
@@ -341,5 +341,5 @@ bool TRcSendMessageToSmtpRunable::SmtpSend(TRcResPath* aMailResPath)
                          refusal.Reply.Text() + ")";
         Status(FormatMsg("SendSMTPMailRefused", addresses));
     }
-    return true;
+    return oSent;
 }

@@ -62,9 +62,10 @@ private:
     // The mails a former run left in flight: into the drafts, reported.
     void SetAsideInFlightMails();
     void SendList(TRcResPathList* aMails);
-    // False when the mail was not sent (a failure is reported and the mail
-    // is in the drafts; a mail no longer queued is left alone).
-    bool SmtpSend(TRcResPath* aMailResPath);
+    // A failure is reported and the mail is in the drafts; a mail no
+    // longer queued is left alone.
+    enum TOutcome { oSent, oSkipped, oFailed };
+    TOutcome SmtpSend(TRcResPath* aMailResPath);
     void MoveToDrafts(TRcResPath* aMailResPath, TMailSendReceiveState aState);
     // Commits the sent state of the last mail the server took, when it is
     // still only noted (it goes with the next mail's in-flight mark).
