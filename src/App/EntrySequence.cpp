@@ -2,7 +2,10 @@
 
 #include "ClientApplication.h"
 #include "TerminationSignals.h"
+#include "InstanceLock.h"
 #include "Ui.h"
+
+#include <cstdio>
 
 #include "Business/Business.h"
 #include "Business/Data/ConfigManager.h"
@@ -15,6 +18,9 @@
 namespace {
 
 using TPool = TRetainCountObjectAutoReleasePool;
+
+// The exit code of a program that found the data in use (EX_TEMPFAIL).
+constexpr int kExitBusy = 75;
 
 // Forms and the instance guard go before the application object, however
 // the procedure ends.
@@ -57,7 +63,17 @@ int RunApplication(int& argc, char** argv)
     TLog::O(lolInfo, "程序检测是否已经有实例在运行");
     if (!TUi::IsFirstInstance()) {
         TLog::O(lolInfo, "程序检测到已经有实例在运行，显示之");
-        TUi::ShowPrevInstance();
+        if (!TUi::ShowPrevInstance()) {
+            // Two programs on one data folder could send a mail twice.
+            const std::string holder = TInstanceLock::Holder();
+            const std::string text = "Quillmar 的数据正被另一个程序使用" +
+                                     (holder.empty() ? std::string() : "（" + holder + "）") +
+                                     "，客户端不能启动；请等它结束后再试。";
+            TLog::O(lolWorn, text);
+            std::fprintf(stderr, "%s\n", text.c_str());
+            TLog::O(lolInfo, "程序结束");
+            return kExitBusy;
+        }
         TLog::O(lolInfo, "程序结束");
         return 0;
     }

@@ -14,16 +14,7 @@
 
 namespace {
 
-constexpr const char* kLockName = "quillmar.lock";
 constexpr const char* kSocketName = "quillmar.sock";
-
-// A folder only this user can write, that is not a link.
-bool IsPrivateFolder(const std::filesystem::path& aFolder)
-{
-    struct stat st {};
-    return ::lstat(aFolder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
-           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-}
 
 } // namespace
 
@@ -37,39 +28,18 @@ TSingleInstance::~TSingleInstance()
 
 std::filesystem::path TSingleInstance::RuntimeFolder()
 {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
-        if (IsPrivateFolder(runtime))
-            return runtime;
-    }
-    const std::filesystem::path fallback = "/tmp/quillmar-" + std::to_string(::getuid());
-    if (::mkdir(fallback.c_str(), 0700) != 0 && errno != EEXIST)
-        return {};
-    return IsPrivateFolder(fallback) ? fallback : std::filesystem::path();
+    return TInstanceLock::RuntimeFolder();
 }
 
 bool TSingleInstance::Acquire()
 {
-    const auto folder = RuntimeFolder();
-    if (folder.empty()) {
-        TLog::O(lolWorn, "没有私有的运行文件夹，不检查是否已有实例在运行");
-        return true;
-    }
-    const auto path = folder / kLockName;
-    FLock.Reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!FLock) {
-        TLog::O(lolWorn, "不能打开实例锁文件 %s", {path.string()});
-        return true;
-    }
-    if (::flock(FLock.Get(), LOCK_EX | LOCK_NB) == 0)
-        return true;
-    FLock.Reset();
-    return false;
+    return FLock.Acquire("quillmar");
 }
 
 void TSingleInstance::Listen(std::function<void()> aOnShow)
 {
     const auto folder = RuntimeFolder();
-    if (folder.empty() || !FLock)
+    if (folder.empty() || !FLock.Held())
         return;
     const QString path = QString::fromStdString((folder / kSocketName).string());
     // We hold the lock, so a socket file left there belongs to a dead run.

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "Runtime/FileHandle.h"
+#include "InstanceLock.h"
 
 class QLocalServer;
 
@@ -35,6 +35,6 @@ public:
     static std::filesystem::path RuntimeFolder();
 
 private:
-    TFileHandle FLock;
+    TInstanceLock FLock;
     std::unique_ptr<QLocalServer> FServer;
 };

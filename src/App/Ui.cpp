@@ -1,5 +1,7 @@
 #include "Ui.h"
 
+#include "InstanceLock.h"
+
 #include "PlainMainWindow.h"
 #include "SingleInstance.h"
 
@@ -41,10 +43,15 @@ bool TUi::IsFirstInstance()
     return true;
 }
 
-void TUi::ShowPrevInstance()
+bool TUi::ShowPrevInstance()
 {
-    if (!TSingleInstance::SendShow())
-        TLog::O(lolWorn, "不能联系正在运行的实例");
+    // The command-line tool has no window to show.
+    if (TInstanceLock::Holder().rfind("quillmar-cli", 0) == 0)
+        return false;
+    if (TSingleInstance::SendShow())
+        return true;
+    TLog::O(lolWorn, "不能联系正在运行的实例");
+    return false;
 }
 
 void TUi::Init()

@@ -15,7 +15,9 @@ public:
     static bool IsFirstInstance();
     // Asks the running client to bring its window to the front; does not
     // wait for it to do so.
-    static void ShowPrevInstance();
+    // False when the instance holding the lock cannot be reached (it is
+    // quillmar-cli, or it hangs).
+    static bool ShowPrevInstance();
 
     static void Init();
     static void UnInit();

@@ -15,6 +15,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -44,10 +45,13 @@ public:
         } else {
             Runtime = aRuntime;
         }
-        std::error_code ec;
-        fs::create_hard_link(QUILLMAR_CLIENT_PATH, Prog() / "quillmar", ec);
-        if (ec)
-            fs::copy_file(QUILLMAR_CLIENT_PATH, Prog() / "quillmar");
+        for (const auto& [from, name] : {std::pair<fs::path, const char*>{QUILLMAR_CLIENT_PATH, "quillmar"},
+                                         {QUILLMAR_CLI_PATH, "quillmar-cli"}}) {
+            std::error_code ec;
+            fs::create_hard_link(from, Prog() / name, ec);
+            if (ec)
+                fs::copy_file(from, Prog() / name);
+        }
         WriteConfig("[Log]\nLogToMode=File\nLogOutLevel=Info\n");
         fs::copy(fs::path(QUILLMAR_CLIENT_PATH).parent_path() / "skin", Prog() / "skin",
                  fs::copy_options::recursive | fs::copy_options::overwrite_existing);
@@ -65,7 +69,8 @@ public:
     fs::path DefaultDataFolder() const { return Root / "data" / "Quillmar 3 Mail"; }
     void WriteConfig(const std::string& aText) const { std::ofstream(Prog() / "QuillmarClient.cfg") << aText; }
 
-    pid_t Start(const std::vector<std::string>& aArgs, const std::map<std::string, std::string>& aEnv = {})
+    pid_t Start(const std::vector<std::string>& aArgs, const std::map<std::string, std::string>& aEnv = {},
+                const char* aProgram = "quillmar")
     {
         std::map<std::string, std::string> env;
         for (char** e = environ; *e; ++e) {
@@ -91,7 +96,7 @@ public:
         for (auto& entry : envText)
             envp.push_back(entry.data());
         envp.push_back(nullptr);
-        std::string program = (Prog() / "quillmar").string();
+        std::string program = (Prog() / aProgram).string();
         std::vector<std::string> args = aArgs;
         argv.push_back(program.data());
         for (auto& arg : args)
@@ -251,6 +256,39 @@ TEST(EntrySequenceTest, SecondInstanceHandsOverAndBuildsNothing)
 
     ::kill(running, SIGTERM);
     EXPECT_EQ(TSandbox::WaitExit(running), 0) << first.Output();
+}
+
+// Two schedulers on one data folder could send a mail twice: the client
+// and the command-line tool keep each other out.
+TEST(EntrySequenceTest, TheClientAndTheCommandLineToolNeverRunTogether)
+{
+    TSandbox client;
+    const pid_t running = client.Start({});
+    ASSERT_TRUE(client.WaitForLine("主窗口已显示")) << client.Output();
+    TSandbox tool(client.Runtime);
+    EXPECT_EQ(TSandbox::WaitExit(tool.Start({"accounts"}, {}, "quillmar-cli"), 20s), 75) << tool.Output();
+    EXPECT_NE(tool.Output().find("quillmar-cli: Quillmar is in use by quillmar (pid"), std::string::npos)
+        << tool.Output();
+    ::kill(running, SIGTERM);
+    EXPECT_EQ(TSandbox::WaitExit(running), 0) << client.Output();
+
+    {
+        // The lock as the tool holds it for the length of a long verb.
+        const fs::path lock = client.Runtime / "quillmar.lock";
+        const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        const std::string holder = "quillmar-cli (pid 4242)\n";
+        ASSERT_EQ(::ftruncate(fd, 0), 0);
+        ASSERT_EQ(::pwrite(fd, holder.data(), holder.size(), 0), static_cast<ssize_t>(holder.size()));
+        TSandbox second(client.Runtime);
+        EXPECT_EQ(TSandbox::WaitExit(second.Start({}), 20s), 75) << second.Output();
+        EXPECT_NE(second.Output().find("quillmar-cli (pid 4242)"), std::string::npos) << second.Output();
+        ::close(fd);
+    }
+    TSandbox free(client.Runtime);
+    EXPECT_EQ(TSandbox::WaitExit(free.Start({"accounts", "--json"}, {}, "quillmar-cli"), 20s), 0) << free.Output();
+    EXPECT_NE(free.Output().find("[]"), std::string::npos) << free.Output();
 }
 
 TEST(EntrySequenceTest, ClearAllDataRemovesTheDataItemsOnly)
