@@ -18,6 +18,7 @@
 #include "Support/SmtpServer.h"
 
 #include <sqlite3.h>
+#include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
@@ -477,6 +478,132 @@ TEST_F(SmtpSendTest, ASenderKilledBetweenTheFinalDotAndTheAnswerNeverSendsTheMai
     EXPECT_EQ(StoredStateAndFolder(db, id), std::make_pair(static_cast<int>(msarsSendInFlight), drafts));
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(Smtp().Messages().size(), before + 1);   // not sent again
+}
+
+// quillmar-cli as a user runs it: its own data and runtime folders, its
+// output read back.
+struct TCliResult {
+    int Code = -1;
+    std::string Out;
+    std::string Err;
+};
+
+TCliResult RunCli(const fs::path& aData, const fs::path& aRuntime, const std::vector<std::string>& aArgs,
+                  const std::string& aInput = {})
+{
+    const fs::path program = fs::read_symlink("/proc/self/exe").parent_path() / "quillmar-cli";
+    const fs::path out = aData.parent_path() / "cli.out", err = aData.parent_path() / "cli.err",
+                   in = aData.parent_path() / "cli.in";
+    std::ofstream(in, std::ios::binary) << aInput;
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::string(*e).rfind("QMC2FOLDER=", 0) != 0 && std::string(*e).rfind("XDG_RUNTIME_DIR=", 0) != 0)
+            env.emplace_back(*e);
+    env.push_back("QMC2FOLDER=" + aData.string());
+    env.push_back("XDG_RUNTIME_DIR=" + aRuntime.string());
+    std::vector<char*> envp, argv;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string name = program.string();
+    std::vector<std::string> args = aArgs;
+    argv.push_back(name.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    TCliResult result;
+    if (::posix_spawn(&pid, name.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        result.Code = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    result.Out = ReadWholeFile(out);
+    result.Err = ReadWholeFile(err);
+    return result;
+}
+
+// The walk-through of the README: an account, a mail to oneself, received,
+// listed and shown — and the mistakes a user makes, each one line.
+TEST_F(SmtpSendTest, TheCommandLineWalkThrough)
+{
+    TearDown();   // the tool owns the data folder
+    static int round = 0;
+    const std::string user = "cli" + std::to_string(++round);
+    Dovecot().AddUser(user, "cli pw");
+    Smtp().AddUser(user, "cli pw");
+    const std::string me = user + "@example.com";
+    Smtp().SetScript(R"({"deliver": {")" + me + R"(": ")" + Dovecot().Maildir(user).string() + R"("}})");
+    const TScratchFolder home("qm-cli");
+    const TScratchFolder runtime("qm-clirt", "/tmp");
+    const fs::path data = home.Path() / "data";
+    const std::string pop3 = "127.0.0.1:" + std::to_string(Dovecot().PlainPort());
+    const std::string smtp = "127.0.0.1:" + std::to_string(Smtp().PlainPort());
+    auto cli = [&](const std::vector<std::string>& aArgs, const std::string& aInput = {}) {
+        return RunCli(data, runtime.Path(), aArgs, aInput);
+    };
+
+    auto added = cli({"account", "add", me, "--pop3", pop3, "--smtp", smtp, "--user", user, "--password-stdin"},
+                     "cli pw\n");
+    ASSERT_EQ(added.Code, 0) << added.Err;
+    std::ofstream(home.Path() / "body.txt") << "Hello from the command line.\n你好。\n";
+    std::ofstream(home.Path() / "price list.pdf", std::ios::binary) << std::string(5000, 'p');
+    auto sent = cli({"send", "--to", me, "--subject", "Hello 你好", "--body", (home.Path() / "body.txt").string(),
+                     "--attach", (home.Path() / "price list.pdf").string()});
+    ASSERT_EQ(sent.Code, 0) << sent.Err << sent.Out;
+    EXPECT_NE(sent.Out.find(" sent"), std::string::npos) << sent.Out;
+    auto received = cli({"receive"});
+    ASSERT_EQ(received.Code, 0) << received.Err;
+    EXPECT_EQ(received.Out, me + ": 1 received\n");
+    auto listed = cli({"list", "--json"});
+    ASSERT_EQ(listed.Code, 0) << listed.Err;
+    const auto list = nlohmann::json::parse(listed.Out);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]["subject"], "Hello 你好");
+    const std::string handle = list[0]["mail"];
+    EXPECT_GE(handle.size(), 6u);
+    auto shown = cli({"show", handle});
+    ASSERT_EQ(shown.Code, 0) << shown.Err;
+    EXPECT_NE(shown.Out.find("Subject: Hello 你好"), std::string::npos) << shown.Out;
+    EXPECT_NE(shown.Out.find("Attachment: price list.pdf (5000 bytes)"), std::string::npos) << shown.Out;
+    EXPECT_NE(shown.Out.find("你好。"), std::string::npos) << shown.Out;
+    EXPECT_EQ(nlohmann::json::parse(cli({"show", handle, "--json"}).Out)["subject"], "Hello 你好");
+
+    // A second account whose password is wrong.
+    ASSERT_EQ(cli({"account", "add", "wrong@example.com", "--pop3", pop3, "--smtp", smtp, "--user", user,
+                   "--password-stdin"},
+                  "not it\n")
+                  .Code,
+              0);
+    struct TCase {
+        std::vector<std::string> Args;
+        int Code;
+        const char* Says;
+    } cases[] = {
+        {{"bogus"}, 2, "unknown verb"},
+        {{"list", "nobody@example.com"}, 1, "no account \"nobody@example.com\""},
+        {{"send", me, "--to", "not an address"}, 2, "not a mail address"},
+        {{"send", me, "--to", me, "--attach", "/no/such/file"}, 1, "cannot read \"/no/such/file\""},
+        {{"show", "ZZZZZZZZ"}, 1, "no mail \"ZZZZZZZZ\""},
+        {{"show", "abc"}, 2, "at least 6 characters"},
+        {{"list", me, "--sort", "colour"}, 2, "--sort is"},
+        {{"receive", "wrong@example.com"}, 1, "-ERR [AUTH]"},
+        {{"account", "add", me, "--pop3", pop3, "--smtp", smtp}, 1, "already"},
+        {{"account", "add", "x@example.com", "--pop3", "nohost", "--smtp", smtp}, 2, "HOST:PORT"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Args[0] + (c.Args.size() > 1 ? " " + c.Args[1] : ""));
+        const auto result = cli(c.Args, "pw\n");
+        EXPECT_EQ(result.Code, c.Code) << result.Err;
+        EXPECT_NE(result.Err.find(c.Says), std::string::npos) << result.Err;
+        EXPECT_EQ(result.Err.rfind("quillmar-cli: ", 0), 0u) << result.Err;
+    }
 }
 
 } // namespace

@@ -1,0 +1,275 @@
+// quillmar-cli receive, send, list, show.
+#include "CliSupport.h"
+#include "CliVerbs.h"
+
+#include "Business/Account/AccountManager.h"
+#include "Business/AccountMail/AccountMailManager.h"
+#include "Business/AccountMail/MailComplex.h"
+#include "Business/Data/TempFileManager.h"
+#include "Business/Data/WholeFile.h"
+#include "Business/Html/BodyText.h"
+#include "Business/Mime/AddressList.h"
+#include "Business/Mime/ComposeHeaders.h"
+#include "Business/Mime/MessageBuilder.h"
+#include "Business/Mime/MessageIo.h"
+#include "Runtime/AsciiText.h"
+#include "Runtime/DateTime.h"
+
+#include <gmime/gmime.h>
+#include <nlohmann/json.hpp>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+TAccountMailManager& Mails()
+{
+    return *TAccountMailManager::AccountMailManager();
+}
+
+TRcResPath* Folder(TRcResPath* aAccount, TAccountFolderType aType)
+{
+    TRcResPath* folder = TAccountFolderManager::AccountFolderManager()->GetStandardFolderResPath(aAccount, aType);
+    if (!folder)
+        throw ECliError(kExitFailed, "the account has no such folder");
+    return folder;
+}
+
+// The account a verb works on: the one named, else the only one.
+TRcResPath* OneAccount(const TCliArgs& aArgs)
+{
+    if (!aArgs.Words.empty())
+        return AccountByAddress(aArgs.Words[0]);
+    const auto accounts = AllAccounts();
+    if (accounts.size() != 1)
+        throw ECliError(kExitUsage, accounts.empty() ? "no account; add one with quillmar-cli account add"
+                                                     : "more than one account: name it");
+    return accounts.front();
+}
+
+std::string AccountAddress(TRcResPath* aAccount)
+{
+    TRcAccount* account = TAccountManager::AccountManager()->GetAccount(aAccount);
+    return account ? account->Email() : std::string();
+}
+
+bool Contains(const std::string& aText, const std::string& aPart)
+{
+    return AsciiLower(aText).find(AsciiLower(aPart)) != std::string::npos;
+}
+
+// Addresses as typed, each one checked.
+std::vector<TAddressItem> Addresses(const std::vector<std::string>& aTexts)
+{
+    std::vector<TAddressItem> items;
+    for (const std::string& text : aTexts) {
+        std::vector<TAddressItem> parsed = ParseAddressList(text);
+        if (parsed.empty())
+            throw ECliError(kExitUsage, "not a mail address: \"" + text + "\"");
+        for (TAddressItem& item : parsed) {
+            if (item.Address.empty() || !IsValidEmail(item.Address) || item.Address.find(' ') != std::string::npos)
+                throw ECliError(kExitUsage, "not a mail address: \"" + text + "\"");
+            items.push_back(std::move(item));
+        }
+    }
+    return items;
+}
+
+std::string ReadFileArg(const std::string& aFile)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(aFile, ec) || ::access(aFile.c_str(), R_OK) != 0)
+        throw ECliError(kExitFailed, "cannot read \"" + aFile + "\"");
+    return ReadWholeFile(aFile);
+}
+
+} // namespace
+
+int VerbReceive(const TCliWords& aArgs)
+{
+    const TCliArgs args = ParseCliArgs(aArgs, {}, {"--json"}, 1);
+    std::vector<TRcResPath*> accounts = args.Words.empty() ? AllAccounts()
+                                                           : std::vector<TRcResPath*>{AccountByAddress(args.Words[0])};
+    if (accounts.empty())
+        throw ECliError(kExitUsage, "no account; add one with quillmar-cli account add");
+    nlohmann::json results = nlohmann::json::array();
+    bool failed = false;
+    for (TRcResPath* account : accounts) {
+        const int before = Mails().GetMails(Folder(account, aftInBox))->Count();
+        const std::vector<std::string> errors = RunJob(account, false, ::isatty(2) && !args.Has("--json"));
+        const int received = Mails().GetMails(Folder(account, aftInBox))->Count() - before;
+        for (const std::string& error : errors)
+            std::fprintf(stderr, "quillmar-cli: %s: %s\n", AccountAddress(account).c_str(), error.c_str());
+        failed = failed || !errors.empty();
+        if (args.Has("--json"))
+            results.push_back({{"account", AccountAddress(account)}, {"received", received}, {"errors", errors}});
+        else
+            std::printf("%s: %d received%s\n", AccountAddress(account).c_str(), received,
+                        errors.empty() ? "" : ", with errors");
+    }
+    if (args.Has("--json"))
+        std::printf("%s\n", results.dump(2).c_str());
+    return failed ? kExitFailed : kExitOk;
+}
+
+int VerbSend(const TCliWords& aArgs)
+{
+    const TCliArgs args = ParseCliArgs(aArgs, {"--to", "--cc", "--bcc", "--subject", "--body", "--html", "--attach"},
+                                       {"--json"}, 1);
+    TRcResPath* account = OneAccount(args);
+    const auto to = Addresses(args.AllValues("--to"));
+    const auto cc = Addresses(args.AllValues("--cc"));
+    const auto bcc = Addresses(args.AllValues("--bcc"));
+    if (to.empty() && cc.empty() && bcc.empty())
+        throw ECliError(kExitUsage, "send needs at least one --to, --cc or --bcc");
+    if (args.Values.count("--body") && args.Values.count("--html"))
+        throw ECliError(kExitUsage, "send takes --body or --html, not both");
+
+    TIdMessageBuilderHtmlEx builder;
+    if (args.Values.count("--html")) {
+        builder.Html = ReadFileArg(args.Value("--html"));
+        builder.HtmlCharSet = "utf-8";
+        builder.HtmlContentTransfer = "base64";
+    } else {
+        builder.PlainText = args.Values.count("--body") ? ReadFileArg(args.Value("--body")) : std::string();
+        builder.PlainTextCharSet = "utf-8";
+        builder.PlainTextContentTransfer = "base64";
+    }
+    for (const std::string& file : args.AllValues("--attach")) {
+        ReadFileArg(file);   // readable now, not only when the mail goes
+        TIdMessageBuilderAttachment attachment;
+        attachment.FileName = file;
+        attachment.Name = std::filesystem::path(file).filename().string();
+        builder.Attachments.push_back(attachment);
+    }
+
+    TRcAccount* sender = TAccountManager::AccountManager()->GetAccount(account);
+    TGObject<GMimeMessage> message(g_mime_message_new(TRUE));
+    SetAddressHeader(GMIME_OBJECT(message.get()), "From", {{sender->Name(), sender->Email()}});
+    if (!to.empty())
+        SetAddressHeader(GMIME_OBJECT(message.get()), "To", to);
+    if (!cc.empty())
+        SetAddressHeader(GMIME_OBJECT(message.get()), "Cc", cc);
+    if (!bcc.empty())
+        SetAddressHeader(GMIME_OBJECT(message.get()), "Bcc", bcc);
+    SetEncodedHeader(GMIME_OBJECT(message.get()), "Subject", args.Value("--subject"));
+    GDateTime* now = g_date_time_new_now_local();
+    g_mime_message_set_date(message.get(), now);
+    g_date_time_unref(now);
+    const std::string address = sender->Email();
+    const std::size_t at = address.rfind('@');
+    gchar* id = g_mime_utils_generate_message_id(at == std::string::npos ? "quillmar.invalid" : address.c_str() + at + 1);
+    g_mime_message_set_message_id(message.get(), id);
+    g_free(id);
+    builder.FillMessage(message.get());
+
+    const std::filesystem::path file = TTempFileManager::TempFileManager()->MakeTempFileName("send.eml", true);
+    WriteMessageToFile(message.get(), file);
+    TRcResPath* queued = Mails().ImportMailFromFile(Folder(account, aftSending), file);
+    std::error_code ec;
+    std::filesystem::remove(file, ec);
+    if (!queued)
+        throw ECliError(kExitFailed, "the mail could not be stored");
+    Mails().SetMailSendReceiveState(queued, msarsSendToSmtp);
+    const std::vector<std::string> errors = RunJob(account, true, ::isatty(2) && !args.Has("--json"));
+    for (const std::string& error : errors)
+        std::fprintf(stderr, "quillmar-cli: %s\n", error.c_str());
+    TRcResIdList* sent = Mails().GetMails(Folder(account, aftOutBox));
+    const bool ok = sent && sent->IndexOf(queued->Last()) >= 0;
+    const std::string handle = queued->Last()->Id().substr(0, 8);
+    if (args.Has("--json"))
+        std::printf("%s\n", nlohmann::json({{"mail", queued->Last()->Id()}, {"sent", ok}, {"errors", errors}})
+                                .dump(2)
+                                .c_str());
+    else
+        std::printf("%s %s\n", handle.c_str(), ok ? "sent" : "not sent (in the drafts)");
+    return ok ? kExitOk : kExitFailed;
+}
+
+int VerbList(const TCliWords& aArgs)
+{
+    const TCliArgs args = ParseCliArgs(aArgs, {"--folder", "--sort", "--search"}, {"--json"}, 1);
+    TRcResPath* account = OneAccount(args);
+    const TAccountFolderType type = FolderTypeOfName(args.Value("--folder", "inbox"));
+    auto opertion = MakeRc<TGetMailsOpertion>();
+    const std::string sort = args.Value("--sort", "date");
+    if (sort == "subject")
+        opertion->FSortMode = gmosmSubject;
+    else if (sort == "size")
+        opertion->FSortMode = gmosmSize;
+    else if (sort == "unread")
+        opertion->FSortMode = gmosmNoReadedFlag;
+    else if (sort != "date")
+        throw ECliError(kExitUsage, "--sort is date, subject, size or unread, not \"" + sort + "\"");
+    TRcResPath* folder = Folder(account, type);
+    TRcResIdList* ids = Mails().GetMails(folder, opertion.Get());
+    std::vector<std::string> allIds;
+    if (TRcResIdList* all = Mails().GetAllMails(account))
+        for (TRcResId* id : *all)
+            allIds.push_back(id->Id());
+    const std::string search = args.Value("--search");
+    nlohmann::json list = nlohmann::json::array();
+    for (TRcResId* id : *ids) {
+        TRcMail* mail = Mails().GetMail(folder->Append(id));
+        if (!mail)
+            continue;
+        if (!search.empty() && !Contains(mail->FSubject, search) && !Contains(mail->FFrom, search) &&
+            !Contains(mail->FTo, search))
+            continue;
+        const std::string handle = ShortHandle(id->Id(), allIds);
+        const std::string date = mail->FDate > 0 ? FormatDateTimeIso(mail->FDate) : std::string();
+        if (args.Has("--json"))
+            list.push_back({{"mail", handle},
+                            {"id", id->Id()},
+                            {"date", date},
+                            {"from", mail->FFrom},
+                            {"to", mail->FTo},
+                            {"subject", mail->FSubject},
+                            {"size", mail->FSize},
+                            {"read", mail->FSeenFlag}});
+        else
+            std::printf("%s  %s  %s  %s\n", handle.c_str(), date.c_str(), mail->FFrom.c_str(), mail->FSubject.c_str());
+    }
+    if (args.Has("--json"))
+        std::printf("%s\n", list.dump(2).c_str());
+    return kExitOk;
+}
+
+int VerbShow(const TCliWords& aArgs)
+{
+    const TCliArgs args = ParseCliArgs(aArgs, {}, {"--json"}, 1);
+    if (args.Words.empty())
+        throw ECliError(kExitUsage, "show MAIL");
+    TRcResPath* path = MailByHandle(args.Words[0]);
+    TRcMail* mail = Mails().GetMail(path);
+    TRcMailComplex* complex = Mails().LoadMailComplex(path, false);
+    if (!mail || !complex)
+        throw ECliError(kExitFailed, "the mail's files are missing");
+    const std::string text = HtmlBodyText(complex->HtmlBody()->ReadHtmlContent(), 1000000);
+    nlohmann::json attachments = nlohmann::json::array();
+    for (const TRcMailComplexAttachmentFile* file : *complex->AttachmentFileList())
+        attachments.push_back({{"name", file->FRealFileName}, {"size", std::max<int64_t>(file->Size(), 0)}});
+    const std::string date = mail->FDate > 0 ? FormatDateTimeIso(mail->FDate) : std::string();
+    if (args.Has("--json")) {
+        std::printf("%s\n", nlohmann::json({{"id", mail->ResId()->Id()},
+                                            {"from", mail->FFrom},
+                                            {"to", mail->FTo},
+                                            {"subject", mail->FSubject},
+                                            {"date", date},
+                                            {"text", text},
+                                            {"attachments", attachments}})
+                                .dump(2)
+                                .c_str());
+    } else {
+        std::printf("From: %s\nTo: %s\nSubject: %s\nDate: %s\n", mail->FFrom.c_str(), mail->FTo.c_str(),
+                    mail->FSubject.c_str(), date.c_str());
+        for (const auto& attachment : attachments)
+            std::printf("Attachment: %s (%lld bytes)\n", attachment["name"].get<std::string>().c_str(),
+                        static_cast<long long>(attachment["size"].get<int64_t>()));
+        std::printf("\n%s\n", text.c_str());
+    }
+    complex->RemoveWorkingFiles();
+    return kExitOk;
+}
