@@ -5,6 +5,7 @@
 # and one more:
 #   ./build.sh bench                      install, build Release with benchmarks, run them
 #   ./build.sh fuzz [seconds]             install, build the libFuzzer targets with clang, fuzz
+#   ./build.sh demo                       install, build Release, run mail servers for a demo account
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 
@@ -55,6 +56,11 @@ test)
     configure_and_build build/test -DCMAKE_BUILD_TYPE=Debug -DQUILLMAR_SANITIZE=ON -DQUILLMAR_TESTS=ON
     exec ctest --test-dir build/test --output-on-failure -j"$(nproc)" "$@"
     ;;
+demo)
+    install_packages demo
+    configure_and_build build/release -DCMAKE_BUILD_TYPE=Release -DQUILLMAR_TESTS=OFF -DQUILLMAR_DEMO=ON
+    exec build/release/bin/quillmar-demo build/demo-data
+    ;;
 bench)
     install_packages bench
     configure_and_build build/bench -DCMAKE_BUILD_TYPE=Release -DQUILLMAR_TESTS=OFF -DQUILLMAR_BENCH=ON
@@ -71,7 +77,7 @@ fuzz)
         -rss_limit_mb=4096 -timeout=10 -print_final_stats=1
     ;;
 *)
-    echo "usage: ./build.sh run|test|bench|fuzz [arguments]" >&2
+    echo "usage: ./build.sh run|test|bench|fuzz|demo [arguments]" >&2
     exit 2
     ;;
 esac

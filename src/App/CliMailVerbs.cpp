@@ -178,7 +178,11 @@ int VerbSend(const TCliWords& aArgs)
         std::fprintf(stderr, "quillmar-cli: %s\n", error.c_str());
     TRcResIdList* sent = Mails().GetMails(Folder(account, aftOutBox));
     const bool ok = sent && sent->IndexOf(queued->Last()) >= 0;
-    const std::string handle = queued->Last()->Id().substr(0, 8);
+    std::vector<std::string> allIds;
+    if (TRcResIdList* all = Mails().GetAllMails(account))
+        for (TRcResId* id : *all)
+            allIds.push_back(id->Id());
+    const std::string handle = ShortHandle(queued->Last()->Id(), allIds);
     if (args.Has("--json"))
         std::printf("%s\n", nlohmann::json({{"mail", queued->Last()->Id()}, {"sent", ok}, {"errors", errors}})
                                 .dump(2)

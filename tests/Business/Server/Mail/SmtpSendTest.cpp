@@ -606,4 +606,48 @@ TEST_F(SmtpSendTest, TheCommandLineWalkThrough)
     }
 }
 
+// ./build.sh demo, then the README's walk-through against it.
+TEST_F(SmtpSendTest, TheDemoWalkThrough)
+{
+    TearDown();
+    const TScratchFolder home("qm-demo");
+    const TScratchFolder runtime("qm-demort", "/tmp");
+    const fs::path data = home.Path() / "demo-data";
+    const fs::path output = home.Path() / "demo.out";
+    const std::string program = (fs::read_symlink("/proc/self/exe").parent_path() / "quillmar-demo").string();
+    const std::string folder = data.string();
+    char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(folder.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t demo = -1;
+    ASSERT_EQ(::posix_spawn(&demo, program.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (ReadWholeFile(output).find("Ctrl-C here") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_NE(ReadWholeFile(output).find("export QMC2FOLDER='" + folder + "'"), std::string::npos)
+        << ReadWholeFile(output);
+
+    std::ofstream(home.Path() / "hello.txt") << "Hello, demo.\n";
+    auto cli = [&](const std::vector<std::string>& aArgs) { return RunCli(data, runtime.Path(), aArgs); };
+    const auto sent = cli({"send", "--to", "demo@example.com", "--subject", "Hello", "--body",
+                           (home.Path() / "hello.txt").string()});
+    EXPECT_EQ(sent.Code, 0) << sent.Err;
+    const auto received = cli({"receive"});
+    EXPECT_EQ(received.Out, "demo@example.com: 1 received\n") << received.Err;
+    const auto listed = cli({"list", "--json"});
+    const auto list = nlohmann::json::parse(listed.Out);
+    ASSERT_EQ(list.size(), 1u) << listed.Err;
+    const auto shown = cli({"show", list[0]["mail"].get<std::string>()});
+    EXPECT_NE(shown.Out.find("Hello, demo."), std::string::npos) << shown.Out << shown.Err;
+
+    ::kill(demo, SIGTERM);
+    int status = 0;
+    ::waitpid(demo, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadWholeFile(output);
+}
+
 } // namespace
