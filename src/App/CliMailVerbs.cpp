@@ -116,8 +116,10 @@ int VerbReceive(const TCliWords& aArgs)
 
 int VerbSend(const TCliWords& aArgs)
 {
-    const TCliArgs args = ParseCliArgs(aArgs, {"--to", "--cc", "--bcc", "--subject", "--body", "--html", "--attach"},
-                                       {"--json"}, 1);
+    const TCliArgs args = ParseCliArgs(
+        aArgs, {"--to", "--cc", "--bcc", "--subject", "--body", "--html", "--attach", "--translate"}, {"--json"}, 1);
+    if (args.Values.count("--translate"))
+        throw ECliError(kExitFailed, "no translation service is configured; send without --translate");
     TRcResPath* account = OneAccount(args);
     const auto to = Addresses(args.AllValues("--to"));
     const auto cc = Addresses(args.AllValues("--cc"));
@@ -276,4 +278,70 @@ int VerbShow(const TCliWords& aArgs)
     }
     complex->RemoveWorkingFiles();
     return kExitOk;
+}
+
+int VerbExport(const TCliWords& aArgs)
+{
+    const TCliArgs args = ParseCliArgs(aArgs, {}, {"--force"}, 2);
+    if (args.Words.size() != 2)
+        throw ECliError(kExitUsage, "export MAIL FILE.eml");
+    const std::filesystem::path target = args.Words[1];
+    std::error_code ec;
+    if (std::filesystem::exists(target, ec) && !args.Has("--force"))
+        throw ECliError(kExitFailed, "\"" + target.string() + "\" exists; --force replaces it");
+    TRcResPath* path = MailByHandle(args.Words[0]);
+    TRcMailComplex* complex = Mails().LoadMailComplex(path, false);
+    if (!complex)
+        throw ECliError(kExitFailed, "the mail's files are missing");
+    struct TCleanup {
+        TRcMailComplex* Complex;
+        ~TCleanup() { Complex->RemoveWorkingFiles(); }
+    } cleanup{complex};
+    complex->BuildRaw();
+    std::filesystem::copy_file(complex->Raw()->FFileName, target, std::filesystem::copy_options::overwrite_existing,
+                               ec);
+    if (ec)
+        throw ECliError(kExitFailed, "cannot write \"" + target.string() + "\": " + ec.message());
+    return kExitOk;
+}
+
+int VerbImport(const TCliWords& aArgs)
+{
+    const TCliArgs args = ParseCliArgs(aArgs, {"--account"}, {"--json"}, 1000);
+    if (args.Words.size() < 2)
+        throw ECliError(kExitUsage, "import FOLDER FILE… [--account ADDRESS]");
+    TCliArgs accountArgs;
+    if (args.Values.count("--account"))
+        accountArgs.Words.push_back(args.Value("--account"));
+    TRcResPath* account = OneAccount(accountArgs);
+    TRcResPath* folder = Folder(account, FolderTypeOfName(args.Words[0]));
+    bool failed = false;
+    nlohmann::json results = nlohmann::json::array();
+    for (std::size_t i = 1; i < args.Words.size(); ++i) {
+        const std::string& file = args.Words[i];
+        std::string error;
+        TRcResPath* imported = nullptr;
+        try {
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(file, ec))
+                error = "cannot read \"" + file + "\"";
+            else
+                imported = Mails().ImportMailFromFile(folder, file);
+            if (!imported && error.empty())
+                error = "cannot read \"" + file + "\"";
+        } catch (const std::exception& e) {
+            error = "\"" + file + "\" is not a message: " + e.what();
+        }
+        if (!error.empty()) {
+            failed = true;
+            std::fprintf(stderr, "quillmar-cli: %s\n", error.c_str());
+        }
+        if (args.Has("--json"))
+            results.push_back({{"file", file}, {"mail", imported ? imported->Last()->Id() : ""}, {"error", error}});
+        else if (imported)
+            std::printf("%s  %s\n", imported->Last()->Id().substr(0, 8).c_str(), file.c_str());
+    }
+    if (args.Has("--json"))
+        std::printf("%s\n", results.dump(2).c_str());
+    return failed ? kExitFailed : kExitOk;
 }

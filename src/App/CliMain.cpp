@@ -31,10 +31,14 @@ constexpr const char* kUsage =
     "  account remove ADDRESS\n"
     "  receive [ACCOUNT] [--json]                receive now, and wait\n"
     "  send [ACCOUNT] --to ADDRESS… [--cc …] [--bcc …] --subject TEXT [--body FILE | --html FILE]\n"
-    "              [--attach FILE…] [--json]     send now, and wait\n"
+    "              [--attach FILE…] [--json]     send now, and wait (--translate LANG needs the\n"
+    "                                            translation service)\n"
     "  list [ACCOUNT] [--folder inbox|sent|drafts|trash|sending] [--sort date|subject|size|unread]\n"
     "              [--search TEXT] [--json]      the mails of a folder, with their handles\n"
     "  show MAIL [--json]                        one mail, named by its handle\n"
+    "  export MAIL FILE.eml [--force]            the mail as a message file\n"
+    "  import FOLDER FILE… [--account ADDRESS] [--json]\n"
+    "                                            message files into a folder\n"
     "\n"
     "ACCOUNT is an account's address; it may be left out when there is one account.\n"
     "Each verb takes --help. Exit codes: 0 ok, 1 failed, 2 usage, 75 busy (the\n"
@@ -55,6 +59,7 @@ struct TVerb {
 const TVerb kVerbs[] = {
     {"accounts", &VerbAccounts}, {"account", &VerbAccount}, {"receive", &VerbReceive},
     {"send", &VerbSend},         {"list", &VerbList},       {"show", &VerbShow},
+    {"export", &VerbExport},     {"import", &VerbImport},
 };
 
 int Run(int argc, char** argv)

@@ -13,3 +13,5 @@ int VerbReceive(const TCliWords& aArgs);
 int VerbSend(const TCliWords& aArgs);
 int VerbList(const TCliWords& aArgs);
 int VerbShow(const TCliWords& aArgs);
+int VerbExport(const TCliWords& aArgs);
+int VerbImport(const TCliWords& aArgs);

@@ -20,6 +20,10 @@
 #include <sqlite3.h>
 #include <nlohmann/json.hpp>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -575,6 +579,33 @@ TEST_F(SmtpSendTest, TheCommandLineWalkThrough)
     EXPECT_NE(shown.Out.find("你好。"), std::string::npos) << shown.Out;
     EXPECT_EQ(nlohmann::json::parse(cli({"show", handle, "--json"}).Out)["subject"], "Hello 你好");
 
+    // Out as a message file, and in again.
+    const fs::path exported = home.Path() / "exported.eml";
+    ASSERT_EQ(cli({"export", handle, exported.string()}).Code, 0);
+    EXPECT_NE(ReadWholeFile(exported).find("Subject: =?"), std::string::npos);
+    EXPECT_EQ(cli({"export", handle, exported.string()}).Code, 1);   // never silently overwritten
+    const auto imported = cli({"import", "drafts", exported.string(), "--json"});
+    ASSERT_EQ(imported.Code, 0) << imported.Err;
+    EXPECT_EQ(nlohmann::json::parse(imported.Out)[0]["error"], "");
+    EXPECT_EQ(nlohmann::json::parse(cli({"list", "--folder", "drafts", "--json"}).Out).size(), 1u);
+    std::ofstream(home.Path() / "photo.dat", std::ios::binary) << std::string("\x89PNG\r\n\x1a\n\0\0", 10);
+
+    // An account whose server is down, one whose password is wrong.
+    const int closedPort = [] {
+        TFileHandle socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        ::bind(socket.Get(), reinterpret_cast<sockaddr*>(&address), size);
+        ::getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&address), &size);
+        return static_cast<int>(ntohs(address.sin_port));
+    }();
+    ASSERT_EQ(cli({"account", "add", "down@example.com", "--pop3", "127.0.0.1:" + std::to_string(closedPort),
+                   "--smtp", smtp, "--password-stdin"},
+                  "pw\n")
+                  .Code,
+              0);
     // A second account whose password is wrong.
     ASSERT_EQ(cli({"account", "add", "wrong@example.com", "--pop3", pop3, "--smtp", smtp, "--user", user,
                    "--password-stdin"},
@@ -596,6 +627,9 @@ TEST_F(SmtpSendTest, TheCommandLineWalkThrough)
         {{"receive", "wrong@example.com"}, 1, "-ERR [AUTH]"},
         {{"account", "add", me, "--pop3", pop3, "--smtp", smtp}, 1, "already"},
         {{"account", "add", "x@example.com", "--pop3", "nohost", "--smtp", smtp}, 2, "HOST:PORT"},
+        {{"receive", "down@example.com"}, 1, "Connection refused"},
+        {{"import", "drafts", (home.Path() / "photo.dat").string(), "--account", me}, 1, "is not a message"},
+        {{"send", me, "--to", me, "--translate", "en"}, 1, "no translation service"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Args[0] + (c.Args.size() > 1 ? " " + c.Args[1] : ""));
