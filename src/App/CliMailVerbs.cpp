@@ -5,6 +5,7 @@
 #include "Business/Account/AccountManager.h"
 #include "Business/AccountMail/AccountMailManager.h"
 #include "Business/AccountMail/MailComplex.h"
+#include "Business/AccountMail/MailRaw.h"
 #include "Business/Data/TempFileManager.h"
 #include "Business/Data/WholeFile.h"
 #include "Business/Html/BodyText.h"
@@ -129,11 +130,15 @@ int VerbSend(const TCliWords& aArgs)
     if (args.Values.count("--body") && args.Values.count("--html"))
         throw ECliError(kExitUsage, "send takes --body or --html, not both");
 
-    TIdMessageBuilderHtmlEx builder;
+    auto raw = MakeRc<TRcMailRaw>();
+    TIdMessageBuilderHtmlEx& builder = raw->Builder();
     if (args.Values.count("--html")) {
-        builder.Html = ReadFileArg(args.Value("--html"));
-        builder.HtmlCharSet = "utf-8";
-        builder.HtmlContentTransfer = "base64";
+        // Pictures the page shows from files beside it (or below) go
+        // inline; nothing from elsewhere on the disk.
+        const std::filesystem::path page = std::filesystem::absolute(args.Value("--html"));
+        ReadFileArg(page);
+        raw->SetIndexHtmlFileName(page);
+        raw->IndexHtmlFileNameToBuilder(page.parent_path(), {page.parent_path()});
     } else {
         builder.PlainText = args.Values.count("--body") ? ReadFileArg(args.Value("--body")) : std::string();
         builder.PlainTextCharSet = "utf-8";

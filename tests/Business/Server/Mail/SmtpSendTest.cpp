@@ -590,6 +590,29 @@ TEST_F(SmtpSendTest, TheCommandLineWalkThrough)
     EXPECT_EQ(nlohmann::json::parse(cli({"list", "--folder", "drafts", "--json"}).Out).size(), 1u);
     std::ofstream(home.Path() / "photo.dat", std::ios::binary) << std::string("\x89PNG\r\n\x1a\n\0\0", 10);
 
+    // An HTML page: the picture beside it goes inline, a file elsewhere
+    // on the disk never.
+    std::ofstream(home.Path() / "logo.png", std::ios::binary) << std::string("\x89PNG\r\n\x1a\nlogo", 12);
+    std::ofstream(home.Path() / "page.html")
+        << "<html><body><p>Our offer</p><img src=\"logo.png\"><img src=\"file:///etc/hostname\"></body></html>";
+    ASSERT_EQ(cli({"send", "--to", me, "--subject", "page", "--html", (home.Path() / "page.html").string()}).Code, 0);
+    ASSERT_EQ(cli({"receive"}).Code, 0);
+    const auto pages = nlohmann::json::parse(cli({"list", "--search", "page", "--json"}).Out);
+    ASSERT_EQ(pages.size(), 1u);
+    const fs::path pageFile = home.Path() / "page.eml";
+    ASSERT_EQ(cli({"export", pages[0]["mail"].get<std::string>(), pageFile.string()}).Code, 0);
+    TGObject<GMimeMessage> page = ParseMessage(ReadWholeFile(pageFile));
+    ASSERT_TRUE(page);
+    int pictures = 0;
+    g_mime_message_foreach(
+        page.get(),
+        [](GMimeObject*, GMimeObject* aPart, gpointer aCount) {
+            if (GMIME_IS_PART(aPart) && g_mime_object_get_content_id(aPart))
+                ++*static_cast<int*>(aCount);
+        },
+        &pictures);
+    EXPECT_EQ(pictures, 1);
+
     // An account whose server is down, one whose password is wrong.
     const int closedPort = [] {
         TFileHandle socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
