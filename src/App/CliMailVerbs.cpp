@@ -90,7 +90,7 @@ std::string ReadFileArg(const std::string& aFile)
 
 int VerbReceive(const TCliWords& aArgs)
 {
-    const TCliArgs args = ParseCliArgs(aArgs, {}, {"--json"}, 1);
+    const TCliArgs args = ParseCliArgs(aArgs, {}, {"--json", "--quiet"}, 1);
     std::vector<TRcResPath*> accounts = args.Words.empty() ? AllAccounts()
                                                            : std::vector<TRcResPath*>{AccountByAddress(args.Words[0])};
     if (accounts.empty())
@@ -99,16 +99,18 @@ int VerbReceive(const TCliWords& aArgs)
     bool failed = false;
     for (TRcResPath* account : accounts) {
         const int before = Mails().GetMails(Folder(account, aftInBox))->Count();
-        const std::vector<std::string> errors = RunJob(account, false, ::isatty(2) && !args.Has("--json"));
+        const std::vector<std::string> errors = RunJob(account, false, !args.Has("--json") && !args.Has("--quiet"));
         const int received = Mails().GetMails(Folder(account, aftInBox))->Count() - before;
         for (const std::string& error : errors)
             std::fprintf(stderr, "quillmar-cli: %s: %s\n", AccountAddress(account).c_str(), error.c_str());
         failed = failed || !errors.empty();
         if (args.Has("--json"))
-            results.push_back({{"account", AccountAddress(account)}, {"received", received}, {"errors", errors}});
+            results.push_back({{"account", AccountAddress(account)},
+                               {"received", received},
+                               {"failed", errors.size()},
+                               {"errors", errors}});
         else
-            std::printf("%s: %d received%s\n", AccountAddress(account).c_str(), received,
-                        errors.empty() ? "" : ", with errors");
+            std::printf("%s: %d received, %zu failed\n", AccountAddress(account).c_str(), received, errors.size());
     }
     if (args.Has("--json"))
         std::printf("%s\n", results.dump(2).c_str());
@@ -118,7 +120,8 @@ int VerbReceive(const TCliWords& aArgs)
 int VerbSend(const TCliWords& aArgs)
 {
     const TCliArgs args = ParseCliArgs(
-        aArgs, {"--to", "--cc", "--bcc", "--subject", "--body", "--html", "--attach", "--translate"}, {"--json"}, 1);
+        aArgs, {"--to", "--cc", "--bcc", "--subject", "--body", "--html", "--attach", "--translate"},
+        {"--json", "--quiet"}, 1);
     if (args.Values.count("--translate"))
         throw ECliError(kExitFailed, "no translation service is configured; send without --translate");
     TRcResPath* account = OneAccount(args);
@@ -180,7 +183,7 @@ int VerbSend(const TCliWords& aArgs)
     if (!queued)
         throw ECliError(kExitFailed, "the mail could not be stored");
     Mails().SetMailSendReceiveState(queued, msarsSendToSmtp);
-    const std::vector<std::string> errors = RunJob(account, true, ::isatty(2) && !args.Has("--json"));
+    const std::vector<std::string> errors = RunJob(account, true, !args.Has("--json") && !args.Has("--quiet"));
     for (const std::string& error : errors)
         std::fprintf(stderr, "quillmar-cli: %s\n", error.c_str());
     TRcResIdList* sent = Mails().GetMails(Folder(account, aftOutBox));

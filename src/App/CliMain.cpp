@@ -29,9 +29,9 @@ constexpr const char* kUsage =
     "  account add ADDRESS --pop3 HOST:PORT --smtp HOST:PORT [--tls none|starttls|implicit]\n"
     "              [--user USER] [--name NAME] [--password-file FILE | --password-stdin]\n"
     "  account remove ADDRESS\n"
-    "  receive [ACCOUNT] [--json]                receive now, and wait\n"
+    "  receive [ACCOUNT] [--json] [--quiet]      receive now, and wait\n"
     "  send [ACCOUNT] --to ADDRESS… [--cc …] [--bcc …] --subject TEXT [--body FILE | --html FILE]\n"
-    "              [--attach FILE…] [--json]     send now, and wait (--translate LANG needs the\n"
+    "              [--attach FILE…] [--json] [--quiet]  send now, and wait (--translate LANG needs the\n"
     "                                            translation service)\n"
     "  list [ACCOUNT] [--folder inbox|sent|drafts|trash|sending] [--sort date|subject|size|unread]\n"
     "              [--search TEXT] [--json]      the mails of a folder, with their handles\n"
@@ -41,6 +41,8 @@ constexpr const char* kUsage =
     "                                            message files into a folder\n"
     "\n"
     "ACCOUNT is an account's address; it may be left out when there is one account.\n"
+    "receive and send show a progress bar on a terminal and their status lines\n"
+    "otherwise, on standard error (--quiet: neither).\n"
     "Each verb takes --help. Exit codes: 0 ok, 1 failed, 2 usage, 75 busy (the\n"
     "client or another quillmar-cli is running).\n";
 

@@ -158,28 +158,46 @@ TRcResPath* MailByHandle(const std::string& aHandle)
 
 namespace {
 
-// Waits for the end of the job and keeps its errors; prints its status
-// lines when asked.
+// Waits for the end of the job and keeps its errors. On a terminal it
+// draws a progress bar on one line; otherwise it writes the job's status
+// lines, one per line; with neither asked for, it is silent.
 class TJobWatcher : public TRcObject, public IMailSendReciveObserver {
 public:
-    explicit TJobWatcher(bool aProgress) : FProgress(aProgress) {}
+    TJobWatcher(bool aBar, bool aLines) : FBar(aBar), FLines(aLines) {}
     void ProcessBegin() override {}
     void ProcessEnd() override {}
     void TaskBegin(int, const std::string&) override {}
     void TaskEnd(int) override
     {
         std::lock_guard lock(FMutex);
+        if (FBar && FDrawn)
+            std::fprintf(stderr, "\n");
         FEnded = true;
         FChanged.notify_all();
     }
     void ActivityBegin(int, const std::string&, TRcResId*) override {}
     void ActivityEnd(int) override {}
-    void MailSwitch(int, int, TMailSwitchKind, int) override {}
+    void MailSwitch(int, int aCount, TMailSwitchKind, int aIndex) override
+    {
+        std::lock_guard lock(FMutex);
+        FCount = aCount;
+        FIndex = aIndex;
+        FCurr = FMax = 0;
+        Draw();
+    }
     void MailUpdateDesc(int, const std::string&) override {}
-    void MailProgress(int, const std::string&, int64_t, int64_t) override {}
+    void MailProgress(int, const std::string& aMessage, int64_t aCurr, int64_t aMax) override
+    {
+        if (!aMessage.empty())
+            return;   // header reads
+        std::lock_guard lock(FMutex);
+        FCurr = aCurr;
+        FMax = aMax;
+        Draw();
+    }
     void TaskUpdateInfo(int, const std::string& aMessage) override
     {
-        if (FProgress)
+        if (FLines)
             std::fprintf(stderr, "%s\n", aMessage.c_str());
     }
     void TaskUpdateSubject(int, const std::string&, const std::string&) override {}
@@ -197,10 +215,31 @@ public:
     }
 
 private:
-    bool FProgress;
+    // "mail 3/10 [#########...........]  45%", redrawn in place.
+    void Draw()
+    {
+        if (!FBar || FCount <= 0)
+            return;
+        constexpr int kWidth = 30;
+        const double part = FMax > 0 ? static_cast<double>(FCurr) / static_cast<double>(FMax) : 0.0;
+        const double done = (FIndex - 1 + part) / FCount;
+        const int filled = static_cast<int>(done * kWidth + 0.5);
+        std::fprintf(stderr, "\rmail %d/%d [%s%s] %3d%%", FIndex, FCount, std::string(filled, '#').c_str(),
+                     std::string(kWidth - filled, '.').c_str(), static_cast<int>(done * 100 + 0.5));
+        std::fflush(stderr);
+        FDrawn = true;
+    }
+
+    const bool FBar;
+    const bool FLines;
     std::mutex FMutex;
     std::condition_variable FChanged;
     bool FEnded = false;
+    bool FDrawn = false;
+    int FCount = 0;
+    int FIndex = 0;
+    int64_t FCurr = 0;
+    int64_t FMax = 0;
     std::vector<std::string> FErrors;
 };
 
@@ -208,10 +247,11 @@ private:
 
 std::vector<std::string> RunJob(TRcResPath* aAccount, bool aSend, bool aProgress)
 {
+    const bool terminal = ::isatty(2);
     TServerDriver* driver = TServerDriver::ServerDriver();
     if (!driver)
         throw ECliError(kExitFailed, "the mail scheduler is not running");
-    auto watcher = MakeRc<TJobWatcher>(aProgress);
+    auto watcher = MakeRc<TJobWatcher>(aProgress && terminal, aProgress && !terminal);
     driver->RegisterObserver(watcher.Get());
     if (aSend)
         driver->PrioritySend(aAccount);

@@ -64,7 +64,8 @@ std::string ShortHandle(const std::string& aId, const std::vector<std::string>& 
 TRcResPath* MailByHandle(const std::string& aHandle);
 
 // Runs a receive (or send) job for the account through the scheduler and
-// waits for its end; the errors it reported.
+// waits for its end; the errors it reported. With aProgress: a progress
+// bar on a terminal, the job's status lines on standard error otherwise.
 std::vector<std::string> RunJob(TRcResPath* aAccount, bool aSend, bool aProgress);
 
 // The password of a new account: from a file, from standard input, or
