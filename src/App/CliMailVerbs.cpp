@@ -30,26 +30,6 @@ TAccountMailManager& Mails()
     return *TAccountMailManager::AccountMailManager();
 }
 
-TRcResPath* Folder(TRcResPath* aAccount, TAccountFolderType aType)
-{
-    TRcResPath* folder = TAccountFolderManager::AccountFolderManager()->GetStandardFolderResPath(aAccount, aType);
-    if (!folder)
-        throw ECliError(kExitFailed, "the account has no such folder");
-    return folder;
-}
-
-// The account a verb works on: the one named, else the only one.
-TRcResPath* OneAccount(const TCliArgs& aArgs)
-{
-    if (!aArgs.Words.empty())
-        return AccountByAddress(aArgs.Words[0]);
-    const auto accounts = AllAccounts();
-    if (accounts.size() != 1)
-        throw ECliError(kExitUsage, accounts.empty() ? "no account; add one with quillmar-cli account add"
-                                                     : "more than one account: name it");
-    return accounts.front();
-}
-
 std::string AccountAddress(TRcResPath* aAccount)
 {
     TRcAccount* account = TAccountManager::AccountManager()->GetAccount(aAccount);
@@ -59,23 +39,6 @@ std::string AccountAddress(TRcResPath* aAccount)
 bool Contains(const std::string& aText, const std::string& aPart)
 {
     return AsciiLower(aText).find(AsciiLower(aPart)) != std::string::npos;
-}
-
-// Addresses as typed, each one checked.
-std::vector<TAddressItem> Addresses(const std::vector<std::string>& aTexts)
-{
-    std::vector<TAddressItem> items;
-    for (const std::string& text : aTexts) {
-        std::vector<TAddressItem> parsed = ParseAddressList(text);
-        if (parsed.empty())
-            throw ECliError(kExitUsage, "not a mail address: \"" + text + "\"");
-        for (TAddressItem& item : parsed) {
-            if (item.Address.empty() || !IsValidEmail(item.Address) || item.Address.find(' ') != std::string::npos)
-                throw ECliError(kExitUsage, "not a mail address: \"" + text + "\"");
-            items.push_back(std::move(item));
-        }
-    }
-    return items;
 }
 
 std::string ReadFileArg(const std::string& aFile)
@@ -88,51 +51,12 @@ std::string ReadFileArg(const std::string& aFile)
 
 } // namespace
 
-int VerbReceive(const TCliWords& aArgs)
+TRcResPath* ComposeMail(const TCliArgs& args, TRcResPath* account, TAccountFolderType aFolder,
+                        const std::vector<TAddressItem>& to, const std::vector<TAddressItem>& cc,
+                        const std::vector<TAddressItem>& bcc)
 {
-    const TCliArgs args = ParseCliArgs(aArgs, {}, {"--json", "--quiet"}, 1);
-    std::vector<TRcResPath*> accounts = args.Words.empty() ? AllAccounts()
-                                                           : std::vector<TRcResPath*>{AccountByAddress(args.Words[0])};
-    if (accounts.empty())
-        throw ECliError(kExitUsage, "no account; add one with quillmar-cli account add");
-    nlohmann::json results = nlohmann::json::array();
-    bool failed = false;
-    for (TRcResPath* account : accounts) {
-        const int before = Mails().GetMails(Folder(account, aftInBox))->Count();
-        const std::vector<std::string> errors = RunJob(account, false, !args.Has("--json") && !args.Has("--quiet"));
-        const int received = Mails().GetMails(Folder(account, aftInBox))->Count() - before;
-        for (const std::string& error : errors)
-            std::fprintf(stderr, "quillmar-cli: %s: %s\n", AccountAddress(account).c_str(), error.c_str());
-        failed = failed || !errors.empty();
-        if (args.Has("--json"))
-            results.push_back({{"account", AccountAddress(account)},
-                               {"received", received},
-                               {"failed", errors.size()},
-                               {"errors", errors}});
-        else
-            std::printf("%s: %d received, %zu failed\n", AccountAddress(account).c_str(), received, errors.size());
-    }
-    if (args.Has("--json"))
-        std::printf("%s\n", results.dump(2).c_str());
-    return failed ? kExitFailed : kExitOk;
-}
-
-int VerbSend(const TCliWords& aArgs)
-{
-    const TCliArgs args = ParseCliArgs(
-        aArgs, {"--to", "--cc", "--bcc", "--subject", "--body", "--html", "--attach", "--translate"},
-        {"--json", "--quiet"}, 1);
-    if (args.Values.count("--translate"))
-        throw ECliError(kExitFailed, "no translation service is configured; send without --translate");
-    TRcResPath* account = OneAccount(args);
-    const auto to = Addresses(args.AllValues("--to"));
-    const auto cc = Addresses(args.AllValues("--cc"));
-    const auto bcc = Addresses(args.AllValues("--bcc"));
-    if (to.empty() && cc.empty() && bcc.empty())
-        throw ECliError(kExitUsage, "send needs at least one --to, --cc or --bcc");
     if (args.Values.count("--body") && args.Values.count("--html"))
-        throw ECliError(kExitUsage, "send takes --body or --html, not both");
-
+        throw ECliError(kExitUsage, "--body or --html, not both");
     auto raw = MakeRc<TRcMailRaw>();
     TIdMessageBuilderHtmlEx& builder = raw->Builder();
     if (args.Values.count("--html")) {
@@ -177,11 +101,58 @@ int VerbSend(const TCliWords& aArgs)
 
     const std::filesystem::path file = TTempFileManager::TempFileManager()->MakeTempFileName("send.eml", true);
     WriteMessageToFile(message.get(), file);
-    TRcResPath* queued = Mails().ImportMailFromFile(Folder(account, aftSending), file);
-    std::error_code ec;
-    std::filesystem::remove(file, ec);
-    if (!queued)
+    TRcResPath* stored = Mails().ImportMailFromFile(Folder(account, aFolder), file);
+    std::error_code removeError;
+    std::filesystem::remove(file, removeError);
+    if (!stored)
         throw ECliError(kExitFailed, "the mail could not be stored");
+    return stored;
+}
+
+int VerbReceive(const TCliWords& aArgs)
+{
+    const TCliArgs args = ParseCliArgs(aArgs, {}, {"--json", "--quiet"}, 1);
+    std::vector<TRcResPath*> accounts = args.Words.empty() ? AllAccounts()
+                                                           : std::vector<TRcResPath*>{AccountByAddress(args.Words[0])};
+    if (accounts.empty())
+        throw ECliError(kExitUsage, "no account; add one with quillmar-cli account add");
+    nlohmann::json results = nlohmann::json::array();
+    bool failed = false;
+    for (TRcResPath* account : accounts) {
+        const int before = Mails().GetMails(Folder(account, aftInBox))->Count();
+        const std::vector<std::string> errors = RunJob(account, false, !args.Has("--json") && !args.Has("--quiet"));
+        const int received = Mails().GetMails(Folder(account, aftInBox))->Count() - before;
+        for (const std::string& error : errors)
+            std::fprintf(stderr, "quillmar-cli: %s: %s\n", AccountAddress(account).c_str(), error.c_str());
+        failed = failed || !errors.empty();
+        if (args.Has("--json"))
+            results.push_back({{"account", AccountAddress(account)},
+                               {"received", received},
+                               {"failed", errors.size()},
+                               {"errors", errors}});
+        else
+            std::printf("%s: %d received, %zu failed\n", AccountAddress(account).c_str(), received, errors.size());
+    }
+    if (args.Has("--json"))
+        std::printf("%s\n", results.dump(2).c_str());
+    return failed ? kExitFailed : kExitOk;
+}
+
+int VerbSend(const TCliWords& aArgs)
+{
+    const TCliArgs args = ParseCliArgs(
+        aArgs, {"--to", "--cc", "--bcc", "--subject", "--body", "--html", "--attach", "--translate"},
+        {"--json", "--quiet"}, 1);
+    if (args.Values.count("--translate"))
+        throw ECliError(kExitFailed, "no translation service is configured; send without --translate");
+    TRcResPath* account = OneAccount(args);
+    const auto to = Addresses(args.AllValues("--to"));
+    const auto cc = Addresses(args.AllValues("--cc"));
+    const auto bcc = Addresses(args.AllValues("--bcc"));
+    if (to.empty() && cc.empty() && bcc.empty())
+        throw ECliError(kExitUsage, "send needs at least one --to, --cc or --bcc");
+
+    TRcResPath* queued = ComposeMail(args, account, aftSending, to, cc, bcc);
     Mails().SetMailSendReceiveState(queued, msarsSendToSmtp);
     const std::vector<std::string> errors = RunJob(account, true, !args.Has("--json") && !args.Has("--quiet"));
     for (const std::string& error : errors)

@@ -36,6 +36,10 @@ constexpr const char* kUsage =
     "  list [ACCOUNT] [--folder inbox|sent|drafts|trash|sending] [--sort date|subject|size|unread]\n"
     "              [--search TEXT] [--json]      the mails of a folder, with their handles\n"
     "  show MAIL [--json]                        one mail, named by its handle\n"
+    "  mass-send [ACCOUNT] --recipients FILE --subject TEXT [--body FILE | --html FILE] [--attach FILE…]\n"
+    "              [--pause SECONDS] [--per-hour N]  one mail per recipient (one address per line)\n"
+    "  mass-send [ACCOUNT] --resume [--pause SECONDS] [--per-hour N]\n"
+    "                                            go on with an interrupted mass mailing\n"
     "  export MAIL FILE.eml [--force]            the mail as a message file\n"
     "  import FOLDER FILE… [--account ADDRESS] [--json]\n"
     "                                            message files into a folder\n"
@@ -61,7 +65,7 @@ struct TVerb {
 const TVerb kVerbs[] = {
     {"accounts", &VerbAccounts}, {"account", &VerbAccount}, {"receive", &VerbReceive},
     {"send", &VerbSend},         {"list", &VerbList},       {"show", &VerbShow},
-    {"export", &VerbExport},     {"import", &VerbImport},
+    {"export", &VerbExport},     {"import", &VerbImport},   {"mass-send", &VerbMassSend},
 };
 
 int Run(int argc, char** argv)

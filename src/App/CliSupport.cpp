@@ -3,6 +3,7 @@
 #include "Business/Account/AccountManager.h"
 #include "Business/AccountMail/AccountMailManager.h"
 #include "Business/Server/MailSendReceiveObserver.h"
+#include "Business/Mime/AddressList.h"
 #include "Business/Server/ServerDriver.h"
 #include "Runtime/AsciiText.h"
 
@@ -290,3 +291,40 @@ std::string ReadPassword(const TCliArgs& aArgs)
         password.pop_back();
     return password;
 }
+
+TRcResPath* Folder(TRcResPath* aAccount, TAccountFolderType aType)
+{
+    TRcResPath* folder = TAccountFolderManager::AccountFolderManager()->GetStandardFolderResPath(aAccount, aType);
+    if (!folder)
+        throw ECliError(kExitFailed, "the account has no such folder");
+    return folder;
+}
+
+TRcResPath* OneAccount(const TCliArgs& aArgs)
+{
+    if (!aArgs.Words.empty())
+        return AccountByAddress(aArgs.Words[0]);
+    const auto accounts = AllAccounts();
+    if (accounts.size() != 1)
+        throw ECliError(kExitUsage, accounts.empty() ? "no account; add one with quillmar-cli account add"
+                                                     : "more than one account: name it");
+    return accounts.front();
+}
+
+// Addresses as typed, each one checked.
+std::vector<TAddressItem> Addresses(const std::vector<std::string>& aTexts)
+{
+    std::vector<TAddressItem> items;
+    for (const std::string& text : aTexts) {
+        std::vector<TAddressItem> parsed = ParseAddressList(text);
+        if (parsed.empty())
+            throw ECliError(kExitUsage, "not a mail address: \"" + text + "\"");
+        for (TAddressItem& item : parsed) {
+            if (item.Address.empty() || !IsValidEmail(item.Address) || item.Address.find(' ') != std::string::npos)
+                throw ECliError(kExitUsage, "not a mail address: \"" + text + "\"");
+            items.push_back(std::move(item));
+        }
+    }
+    return items;
+}
+

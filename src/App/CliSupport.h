@@ -47,6 +47,16 @@ struct TCliArgs {
 TCliArgs ParseCliArgs(const std::vector<std::string>& aArgs, const std::set<std::string>& aValueOptions,
                       const std::set<std::string>& aFlags, std::size_t aMaxWords);
 
+// A standard folder of the account; raises ECliError.
+TRcResPath* Folder(TRcResPath* aAccount, TAccountFolderType aType);
+// The account a verb works on: the one its first word names, else the only
+// one; raises ECliError.
+TRcResPath* OneAccount(const TCliArgs& aArgs);
+// Addresses as typed ("Name <a@b>, c@d"), each one checked; raises
+// ECliError.
+struct TAddressItem;
+std::vector<TAddressItem> Addresses(const std::vector<std::string>& aTexts);
+
 // The account of an address (as typed, case ignored); raises ECliError.
 TRcResPath* AccountByAddress(const std::string& aAddress);
 // Every account, in the list's order (autoreleased paths).
@@ -67,6 +77,13 @@ TRcResPath* MailByHandle(const std::string& aHandle);
 // waits for its end; the errors it reported. With aProgress: a progress
 // bar on a terminal, the job's status lines on standard error otherwise.
 std::vector<std::string> RunJob(TRcResPath* aAccount, bool aSend, bool aProgress);
+
+// A mail written from the command line (--subject, --body or --html,
+// --attach) from the account to the recipients, stored in the account's
+// folder; its path.
+TRcResPath* ComposeMail(const TCliArgs& aArgs, TRcResPath* aAccount, TAccountFolderType aFolder,
+                        const std::vector<TAddressItem>& aTo, const std::vector<TAddressItem>& aCc,
+                        const std::vector<TAddressItem>& aBcc);
 
 // The password of a new account: from a file, from standard input, or
 // asked for on the terminal without echo; never from the command line.

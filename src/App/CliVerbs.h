@@ -15,3 +15,4 @@ int VerbList(const TCliWords& aArgs);
 int VerbShow(const TCliWords& aArgs);
 int VerbExport(const TCliWords& aArgs);
 int VerbImport(const TCliWords& aArgs);
+int VerbMassSend(const TCliWords& aArgs);

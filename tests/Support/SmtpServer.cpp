@@ -43,9 +43,11 @@ void WriteAtomically(const fs::path& aFile, const std::string& aText)
 
 } // namespace
 
-TSmtpTestServer::TSmtpTestServer()
+TSmtpTestServer::TSmtpTestServer(int aPlainPort)
 {
     FCertificate = MakeSelfSignedCertificate(FFolder, "localhost");
+    if (aPlainPort)
+        WriteAtomically(FFolder / "plain_port", std::to_string(aPlainPort));
     WriteAtomically(FFolder / "script.json", "{}");
     std::ofstream(FFolder / "users").close();
 

@@ -21,7 +21,9 @@ class TSmtpTestServer {
 public:
     // Starts the server and waits until both ports listen; raises
     // std::runtime_error with its output when it does not come up.
-    TSmtpTestServer();
+    // aPlainPort: the plain port to listen on (a server coming back where
+    // one went away); 0 for a free one.
+    explicit TSmtpTestServer(int aPlainPort = 0);
     // Closes its standard input (it stops), waits, kills it after 5 s.
     ~TSmtpTestServer();
     TSmtpTestServer(const TSmtpTestServer&) = delete;

@@ -16,6 +16,7 @@ FOLDER/script.json read before each command; optional keys:
                      "delay_after_store": 2.5         seconds between taking
                                                       the message and the answer
                      "deliver": {"addr": "/Maildir"}  also deliver there
+FOLDER/plain_port the plain port to listen on (optional; else a free one)
 FOLDER/ports       "plain tls", written once both listen
 FOLDER/mail/N.json the envelope of the N-th accepted message
 FOLDER/mail/N.eml  its DATA, as received (dot-stuffing undone)
@@ -134,10 +135,19 @@ def free_port():
         return s.getsockname()[1]
 
 
-def started(make):
-    """A controller on a free port (the controller cannot take port 0)."""
+def wanted_port():
+    """The plain port the test asked for in FOLDER/plain_port, else 0."""
+    try:
+        with open(os.path.join(FOLDER, "plain_port")) as f:
+            return int(f.read().strip())
+    except (OSError, ValueError):
+        return 0
+
+
+def started(make, port=0):
+    """A controller on aPort, else a free port (it cannot take port 0)."""
     for attempt in range(20):
-        controller = make(free_port())
+        controller = make(port or free_port())
         try:
             controller.start()
             return controller
@@ -153,7 +163,7 @@ def main():
     common = dict(hostname="127.0.0.1", authenticator=authenticator, auth_required=False,
                   auth_require_tls=False, data_size_limit=None)
     plain = started(lambda port: Controller(handler, port=port, tls_context=context, require_starttls=False,
-                                            **common))
+                                            **common), wanted_port())
     implicit = started(lambda port: Controller(handler, port=port, ssl_context=context, **common))
     ports = "%d %d" % (plain.port, implicit.port)
     with open(os.path.join(FOLDER, "ports.tmp"), "w") as f:

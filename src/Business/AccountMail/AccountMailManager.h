@@ -182,7 +182,10 @@ public:
     // every copy is queued and the draft gone, or nothing changed (the
     // error goes to the caller). The copies share the draft's stored parts
     // on disk. Their paths go into aQueued.
-    void QueueMassMailing(TRcResPath* aDraftResPath, TRcResPathList* aQueued = nullptr);
+    // aState: msarsSendToSmtp to send them all with the next send job, or
+    // msarsMassHeld to release them one by one.
+    void QueueMassMailing(TRcResPath* aDraftResPath, TRcResPathList* aQueued = nullptr,
+                          TMailSendReceiveState aState = msarsSendToSmtp);
 
     // Stores a message file as a new mail of the folder; nullptr when the
     // file does not exist. A file that is not a message raises.

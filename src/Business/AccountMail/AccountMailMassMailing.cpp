@@ -35,7 +35,8 @@ std::string MessageIdDomain(GMimeMessage* aHeader)
 
 } // namespace
 
-void TAccountMailManager::QueueMassMailing(TRcResPath* aDraftResPath, TRcResPathList* aQueued)
+void TAccountMailManager::QueueMassMailing(TRcResPath* aDraftResPath, TRcResPathList* aQueued,
+                                           TMailSendReceiveState aState)
 {
     if (!IsMailPath(aDraftResPath))
         throw EInvalidPointer();
@@ -89,7 +90,7 @@ void TAccountMailManager::QueueMassMailing(TRcResPath* aDraftResPath, TRcResPath
             copy->FTargetLanguage = draft->FTargetLanguage;
             copy->FSourceType = draft->FSourceType;
             copy->FQunFaFlag = false;
-            copy->FSendReceiveState = msarsSendToSmtp;
+            copy->FSendReceiveState = aState;
             copy->FDate = draft->FDate;
             TReceivedMail entry{copy, TStoredComplexFiles(sendingFolder->Account.MailsPath(), *complex,
                                                           TStoredComplexFiles::TMode::LinkAndSyncLater),

@@ -29,7 +29,7 @@ TMailSourceType MailSourceTypeOf(int64_t aStored)
 
 TMailSendReceiveState MailSendReceiveStateOf(int64_t aStored)
 {
-    return aStored >= msarsNoneUser && aStored <= msarsSendInFlight ? static_cast<TMailSendReceiveState>(aStored)
+    return aStored >= msarsNoneUser && aStored <= msarsMassHeld ? static_cast<TMailSendReceiveState>(aStored)
                                                                     : msarsNoneUser;
 }
 

@@ -33,6 +33,10 @@ enum TMailSendReceiveState {
     // delivered: it is never sent again by itself, but put into the drafts
     // still carrying this state, for the user to decide.
     msarsSendInFlight = 11,
+    // Ours too: a copy of a mass mailing waiting in the sending folder to be
+    // released for sending one at a time (paced, resumable); the send job
+    // leaves it alone.
+    msarsMassHeld = 12,
 };
 
 // Stored numbers outside the known ones read as the first value.

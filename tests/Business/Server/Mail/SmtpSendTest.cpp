@@ -27,7 +27,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <random>
 #include <set>
+#include <sstream>
 #include <iostream>
 
 namespace fs = std::filesystem;
@@ -493,7 +496,7 @@ struct TCliResult {
 };
 
 TCliResult RunCli(const fs::path& aData, const fs::path& aRuntime, const std::vector<std::string>& aArgs,
-                  const std::string& aInput = {})
+                  const std::string& aInput = {}, const std::vector<std::string>& aEnv = {})
 {
     const fs::path program = fs::read_symlink("/proc/self/exe").parent_path() / "quillmar-cli";
     const fs::path out = aData.parent_path() / "cli.out", err = aData.parent_path() / "cli.err",
@@ -505,6 +508,7 @@ TCliResult RunCli(const fs::path& aData, const fs::path& aRuntime, const std::ve
             env.emplace_back(*e);
     env.push_back("QMC2FOLDER=" + aData.string());
     env.push_back("XDG_RUNTIME_DIR=" + aRuntime.string());
+    env.insert(env.end(), aEnv.begin(), aEnv.end());
     std::vector<char*> envp, argv;
     for (auto& e : env)
         envp.push_back(e.data());
@@ -709,6 +713,181 @@ TEST_F(SmtpSendTest, TheDemoWalkThrough)
     int status = 0;
     ::waitpid(demo, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadWholeFile(output);
+}
+
+int ClosedPort()
+{
+    TFileHandle socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(socket.Get(), reinterpret_cast<sockaddr*>(&address), size);
+    ::getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&address), &size);
+    return ntohs(address.sin_port);
+}
+
+// A data folder for the tool with one account sending through aSmtpPort.
+class TMassSendSetup {
+public:
+    TMassSendSetup(int aSmtpPort, const std::string& aUser)
+    {
+        Smtp().AddUser(aUser, "mass pw");
+        const auto added = Cli({"account", "add", aUser + "@example.com", "--pop3",
+                                "127.0.0.1:" + std::to_string(Dovecot().PlainPort()), "--smtp",
+                                "127.0.0.1:" + std::to_string(aSmtpPort), "--user", aUser, "--password-stdin"},
+                               "mass pw\n");
+        EXPECT_EQ(added.Code, 0) << added.Err;
+        std::ofstream(Home.Path() / "body.txt") << "Our new catalogue.\n";
+    }
+    TCliResult Cli(const std::vector<std::string>& aArgs, const std::string& aInput = {},
+                   const std::vector<std::string>& aEnv = {})
+    {
+        return RunCli(Home.Path() / "data", Runtime.Path(), aArgs, aInput, aEnv);
+    }
+    std::string Recipients(int aCount, const std::string& aExtraLine = {})
+    {
+        const fs::path file = Home.Path() / "recipients.txt";
+        std::ofstream out(file);
+        for (int i = 0; i < aCount; ++i) {
+            out << "Customer " << i << " <customer" << i << "." << Home.Path().filename().string() << "@example.com>\n";
+            if (i == 1 && !aExtraLine.empty())
+                out << aExtraLine << "\n";
+        }
+        return file.string();
+    }
+    std::vector<std::string> MassArgs(const std::string& aRecipients)
+    {
+        return {"mass-send", "--recipients", aRecipients, "--subject", "Catalogue", "--body",
+                (Home.Path() / "body.txt").string()};
+    }
+
+    TScratchFolder Home{"qm-mass"};
+    TScratchFolder Runtime{"qm-massrt", "/tmp"};
+};
+
+std::vector<std::string> LinesStartingWith(const std::string& aText, const std::string& aPrefix)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(aText);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(aPrefix, 0) == 0)
+            lines.push_back(line);
+    return lines;
+}
+
+TEST_F(SmtpSendTest, MassSendChecksEveryLineFirstAndPacesItself)
+{
+    TearDown();
+    TMassSendSetup setup(Smtp().PlainPort(), "mass1");
+    const std::size_t before = Smtp().Messages().size();
+    const auto refused = setup.Cli(setup.MassArgs(setup.Recipients(4, "not an address")));
+    EXPECT_EQ(refused.Code, 2);
+    EXPECT_NE(refused.Err.find("recipients.txt:3: not one mail address: \"not an address\""), std::string::npos)
+        << refused.Err;
+    EXPECT_EQ(Smtp().Messages().size(), before);
+    EXPECT_EQ(nlohmann::json::parse(setup.Cli({"list", "--folder", "sending", "--json"}).Out).size(), 0u);
+
+    auto args = setup.MassArgs(setup.Recipients(4));
+    args.insert(args.end(), {"--pause", "10", "--per-hour", "2"});
+    const auto paced = setup.Cli(args, {}, {"QUILLMAR_CLI_FAKE_CLOCK=1"});
+    ASSERT_EQ(paced.Code, 0) << paced.Err;
+    EXPECT_EQ(LinesStartingWith(paced.Err, "wait "),
+              (std::vector<std::string>{"wait 10.0 s", "wait 10.0 s", "wait 3580.0 s", "wait 10.0 s"}));
+    EXPECT_NE(paced.Out.find("4 sent, 0 failed, 0 in doubt, 0 left"), std::string::npos) << paced.Out;
+    const auto messages = Smtp().WaitForMessages(before + 4);
+    ASSERT_EQ(messages.size(), before + 4);
+}
+
+TEST_F(SmtpSendTest, MassSendStopsWhenTheServerIsDownAndResumesWhenItIsBack)
+{
+    TearDown();
+    const int port = ClosedPort();
+    TMassSendSetup setup(port, "mass2");
+    const auto down = setup.Cli(setup.MassArgs(setup.Recipients(5)));
+    EXPECT_EQ(down.Code, 1);
+    EXPECT_NE(down.Err.find("mass-send --resume goes on"), std::string::npos) << down.Err;
+    EXPECT_NE(down.Out.find("0 sent, 0 failed, 0 in doubt, 5 left"), std::string::npos) << down.Out;
+
+    TSmtpTestServer back(port);
+    back.AddUser("mass2", "mass pw");
+    const auto resumed = setup.Cli({"mass-send", "--resume"});
+    ASSERT_EQ(resumed.Code, 0) << resumed.Err;
+    EXPECT_NE(resumed.Out.find("5 sent, 0 failed, 0 in doubt, 0 left"), std::string::npos) << resumed.Out;
+    std::set<std::string> recipients;
+    for (const auto& message : back.WaitForMessages(5))
+        recipients.insert(message.To.at(0));
+    EXPECT_EQ(recipients.size(), 5u);
+}
+
+TEST_F(SmtpSendTest, MassSendKilledFiveTimesNeverSendsARecipientTwice)
+{
+    TearDown();
+    TMassSendSetup setup(Smtp().PlainPort(), "mass3");
+    const std::size_t before = Smtp().Messages().size();
+    const std::string file = setup.Recipients(200);
+    std::mt19937 random(20261211);
+    std::uniform_int_distribution<int> point(3, 40);
+    std::vector<std::string> inDoubt;
+    const fs::path program = fs::read_symlink("/proc/self/exe").parent_path() / "quillmar-cli";
+    for (int round = 0; round < 6; ++round) {
+        std::vector<std::string> args = round == 0 ? setup.MassArgs(file) : std::vector<std::string>{"mass-send",
+                                                                                                    "--resume"};
+        const bool kill = round < 5;
+        int pipe[2];
+        ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+        TFileHandle read(pipe[0]), write(pipe[1]);
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e)
+            env.emplace_back(*e);
+        env.push_back("QMC2FOLDER=" + (setup.Home.Path() / "data").string());
+        env.push_back("XDG_RUNTIME_DIR=" + setup.Runtime.Path().string());
+        std::vector<char*> envp, argv;
+        for (auto& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string name = program.string();
+        argv.push_back(name.data());
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, write.Get(), 1);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        pid_t pid = -1;
+        ASSERT_EQ(::posix_spawn(&pid, name.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        write = TFileHandle();
+        const int killAt = kill ? point(random) : 0;
+        std::string output;
+        int mails = 0;
+        char buffer[4096];
+        bool killed = false;
+        for (ssize_t n; !killed && (n = ::read(read.Get(), buffer, sizeof buffer)) > 0;) {
+            output.append(buffer, static_cast<std::size_t>(n));
+            mails = static_cast<int>(LinesStartingWith(output, "mail ").size());
+            if (kill && mails >= killAt) {
+                ::kill(pid, SIGKILL);
+                killed = true;
+            }
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        for (const std::string& line : LinesStartingWith(output, "in doubt: "))
+            inDoubt.push_back(line);
+        if (!kill) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+        }
+    }
+    EXPECT_LE(inDoubt.size(), 5u);
+    std::map<std::string, int> seen;
+    for (std::size_t i = before; i < Smtp().Messages().size(); ++i)
+        ++seen[Smtp().Messages()[i].To.at(0)];
+    for (const auto& [recipient, count] : seen)
+        EXPECT_EQ(count, 1) << recipient << " got the mail " << count << " times";
+    EXPECT_EQ(seen.size() + inDoubt.size(), 200u) << "every recipient sent once or listed in doubt";
+    EXPECT_GE(seen.size(), 195u);
 }
 
 } // namespace
