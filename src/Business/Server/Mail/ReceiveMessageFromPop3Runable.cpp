@@ -27,26 +27,6 @@ namespace {
 
 constexpr const char* kClass = "TRcReceiveMessageFromPop3Runable";
 
-std::string Msg(const char* aKey)
-{
-    const TConfigManager* config = TConfigManager::ConfigManager();
-    return config ? config->GetMsg(aKey) : std::string(aKey);
-}
-
-std::string FormatMsg(const char* aKey, int aValue)
-{
-    const TConfigManager* config = TConfigManager::ConfigManager();
-    return config ? config->FormatMsg(aKey, {aValue}) : std::string(aKey) + " " + std::to_string(aValue);
-}
-
-TAccountMailManager& Mails()
-{
-    TAccountMailManager* mails = TAccountMailManager::AccountMailManager();
-    if (!mails)
-        throw Exception("邮件管理器没有创建");
-    return *mails;
-}
-
 // The first address of a From header, for the name lists.
 std::string FirstAddress(const std::string& aFrom)
 {
@@ -84,12 +64,9 @@ TRcReceiveMessageFromPop3Runable::TRcReceiveMessageFromPop3Runable(int aId, TRcR
                                                                    TDateTime aEndDate,
                                                                    TRcMailSendReceiveObservable* aObservable,
                                                                    TTransportTuning aTuning)
-    : FId(aId), FObservable(TRcRef<TRcMailSendReceiveObservable>::Retain(aObservable)),
-      FResPath(TRcRef<TRcResPath>::Retain(aResPath)), FPop3Mode(aPop3Mode), FBeginDate(WholeDay(aBeginDate)),
-      FEndDate(WholeDay(aEndDate)), FTuning(std::move(aTuning))
+    : TRcTransportRunable(kClass, aId, aResPath, aObservable), FPop3Mode(aPop3Mode),
+      FBeginDate(WholeDay(aBeginDate)), FEndDate(WholeDay(aEndDate)), FTuning(std::move(aTuning))
 {
-    if (!aResPath || !aObservable)
-        throw EInvalidPointer();
 }
 
 TRcReceiveMessageFromPop3Runable::~TRcReceiveMessageFromPop3Runable()
@@ -102,37 +79,27 @@ TRcReceiveMessageFromPop3Runable::~TRcReceiveMessageFromPop3Runable()
 
 void TRcReceiveMessageFromPop3Runable::Run()
 {
-    TRetainCountObjectAutoReleasePool pool;
-    TRunableCancelList& cancels = FObservable->CancelList();
-    cancels.Register(this);
-    TFinally unregister([&] { cancels.UnRegister(this); });
-    // A cancel that came before the registration found nothing to cancel.
-    if (FObservable->FCancel)
-        Cancel();
-
-    FObservable->NotifyActivityBegin(FId, "POP3 " + Msg("ReceiveMail"), FResPath->At(0));
-    TFinally end([&] {
-        std::error_code ec;
-        if (!FRawFile.empty())
-            std::filesystem::remove(FRawFile, ec);
-        FRawFile.clear();
-        FObservable->NotifyActivityEnd(FId);
+    RunActivity("POP3 " + TransportMsg("ReceiveMail"), [&] {
+        TFinally removeRaw([&] {
+            std::error_code ec;
+            if (!FRawFile.empty())
+                std::filesystem::remove(FRawFile, ec);
+            FRawFile.clear();
+        });
+        try {
+            TFinally disconnect([&] { Disconnect(); });
+            Connect();
+            SelectMessages();
+            DownloadMessages();
+        } catch (const std::exception& e) {
+            const std::string prefix = TransportMsg("MsgTitleError") + "：";
+            OccurError(prefix + FormatTransportError(prefix, e, LastReply()));
+        }
     });
-    try {
-        TFinally disconnect([&] { Disconnect(); });
-        Connect();
-        SelectMessages();
-        DownloadMessages();
-    } catch (const std::exception& e) {
-        const std::string prefix = Msg("MsgTitleError") + "：";
-        OccurError(prefix + FormatTransportError(prefix, e, LastReply()));
-    }
 }
 
-void TRcReceiveMessageFromPop3Runable::Cancel()
+void TRcReceiveMessageFromPop3Runable::CancelTransfer()
 {
-    if (FNeedCancel.exchange(true))
-        return;
     std::lock_guard lock(FPop3Mutex);
     if (FPop3)
         FPop3->Cancel();
@@ -143,33 +110,11 @@ const TServerReply* TRcReceiveMessageFromPop3Runable::LastReply() const
     return FPop3 ? FPop3->LastReply() : nullptr;
 }
 
-void TRcReceiveMessageFromPop3Runable::Status(const std::string& aText)
-{
-    FObservable->NotifyTaskUpdateInfo(FId, aText);
-}
-
-void TRcReceiveMessageFromPop3Runable::Progress(int64_t aCurr, int64_t aMax, const std::string& aMessage)
-{
-    FObservable->NotifyMailProgress(FId, aMax, aCurr, aMessage);
-    if (FObservable->FCancel && !FNeedCancel)
-        Cancel();
-}
-
-void TRcReceiveMessageFromPop3Runable::OccurError(const std::string& aMessage)
-{
-    if (FNeedCancel) {
-        TLog::O(lolWorn, std::string(kClass) + ".OccurError 取消", "");
-        TLog::O(lolWorn, "Id: %d: %s", {FId, aMessage});
-        return;
-    }
-    FObservable->NotifyTaskOccurError(FId, aMessage);
-}
-
 // ---- connecting -------------------------------------------------------------
 
 void TRcReceiveMessageFromPop3Runable::Connect()
 {
-    Status(Msg("ReceivePop3MailBegin"));
+    Status(TransportMsg("ReceivePop3MailBegin"));
     TAccountManager* accounts = TAccountManager::AccountManager();
     TRcAccount* account = accounts ? accounts->GetAccount(FResPath.Get()) : nullptr;
     if (!account)
@@ -198,7 +143,7 @@ void TRcReceiveMessageFromPop3Runable::Login()
     {
         std::lock_guard lock(FPop3Mutex);
         FPop3 = std::move(client);
-        if (FNeedCancel)
+        if (NeedCancel())
             FPop3->Cancel();
     }
     pop3->Connect(FUser, FPassword);
@@ -210,7 +155,7 @@ void TRcReceiveMessageFromPop3Runable::Disconnect() noexcept
         FPop3->Disconnect();
     FReceivingFolderResPath = nullptr;
     try {
-        Status(Msg("ReceivePop3MailEnd"));
+        Status(TransportMsg("ReceivePop3MailEnd"));
     } catch (const std::exception& e) {
         TLog::O(lolError, "异常(%s)：%s", {DemangledName(typeid(e)), e.what()});
     }
@@ -240,7 +185,7 @@ void TRcReceiveMessageFromPop3Runable::Reconnect()
 void TRcReceiveMessageFromPop3Runable::SelectMessages()
 {
     TStopwatch select(FTimes.Select);
-    Status(Msg("ReceivePop3MailList"));
+    Status(TransportMsg("ReceivePop3MailList"));
     FUidList.Items.clear();
     for (TUidlEntry& entry : FPop3->Uidl())
         FUidList.Items.push_back({entry.Number, std::move(entry.Uid), true, false});
@@ -254,15 +199,15 @@ void TRcReceiveMessageFromPop3Runable::SelectMessages()
         std::vector<TAccountMailManager::TMailHeaderRow> rows;
         rows.swap(FNewHeaders);
         try {
-            Mails().ReplaceMailHeaders(FResPath.Get(), rows);
+            TransportMails().ReplaceMailHeaders(FResPath.Get(), rows);
         } catch (const std::exception& e) {
             TLog::O(lolWorn, "不能保存邮件头缓存：%s", {e.what()});
         }
     });
-    Status(Msg("ReceivePop3MailListIng"));
+    Status(TransportMsg("ReceivePop3MailListIng"));
     FMailHeaderCount = static_cast<int>(FUidList.Items.size()) - 1;
-    TAccountMailManager& mails = Mails();
-    for (std::size_t i = 0; i < FUidList.Items.size() && !FNeedCancel; ++i) {
+    TAccountMailManager& mails = TransportMails();
+    for (std::size_t i = 0; i < FUidList.Items.size() && !NeedCancel(); ++i) {
         TUidItem& item = FUidList.Items[i];
         if (mails.UidExists(FResPath.Get(), item.UidlId))
             item.NeedRetrFlag = false;
@@ -273,7 +218,7 @@ void TRcReceiveMessageFromPop3Runable::SelectMessages()
             item.NeedRetrFlag = WantMessage(item);
         } catch (const std::exception& e) {
             item.NeedRetrFlag = false;
-            OccurError(Msg("MsgTitleError") + "：" + e.what());
+            OccurError(TransportMsg("MsgTitleError") + "：" + e.what());
             // Without a connection every further header would fail the
             // same way: the run ends here.
             if (!FPop3->Connected())
@@ -284,7 +229,7 @@ void TRcReceiveMessageFromPop3Runable::SelectMessages()
 
 bool TRcReceiveMessageFromPop3Runable::WantMessage(const TUidItem& aItem)
 {
-    TAccountMailManager& mails = Mails();
+    TAccountMailManager& mails = TransportMails();
     TAccountMailManager::TMailHeaderRow header;
     if (!mails.CheckMailHeaderByUid(FResPath.Get(), header, aItem.UidlId)) {
         std::string text;
@@ -324,9 +269,9 @@ bool TRcReceiveMessageFromPop3Runable::WantMessage(const TUidItem& aItem)
 void TRcReceiveMessageFromPop3Runable::DownloadMessages()
 {
     const int count = FUidList.GetNeedRetrCount();
-    Status(FormatMsg("ReceivePop3MailCount", count));
+    Status(TransportMsg("ReceivePop3MailCount", count));
     FRetrCount = 0;
-    TAccountMailManager& mails = Mails();
+    TAccountMailManager& mails = TransportMails();
     mails.BeginUpdate();
     TFinally endUpdate([&] { mails.EndUpdate(); });
     {
@@ -336,19 +281,19 @@ void TRcReceiveMessageFromPop3Runable::DownloadMessages()
             if (!FUidList.Items[i].NeedRetrFlag)
                 continue;
             const int position = static_cast<int>(i) + 1;
-            Status(FormatMsg("ReceivePop3MailIndex", FRetrCount + 1));
+            Status(TransportMsg("ReceivePop3MailIndex", FRetrCount + 1));
             FObservable->NotifyMailSwitch(FId, count, mskReceiving, FRetrCount + 1);
             try {
                 Pop3Retr(i);
             } catch (const std::exception& e) {
-                const std::string prefix = "POP3 " + FormatMsg("ReceivePop3MailIndex", position);
-                OccurError(prefix + Msg("OccurredError") + "：" + FormatTransportError(prefix, e, LastReply()));
-                if (!FNeedCancel && !FPop3->Connected()) {
+                const std::string prefix = "POP3 " + TransportMsg("ReceivePop3MailIndex", position);
+                OccurError(prefix + TransportMsg("OccurredError") + "：" + FormatTransportError(prefix, e, LastReply()));
+                if (!NeedCancel() && !FPop3->Connected()) {
                     CommitPending();
                     Reconnect();
                 }
             }
-            if (FNeedCancel)
+            if (NeedCancel())
                 break;
             CommitIfDue();
         }
@@ -357,7 +302,7 @@ void TRcReceiveMessageFromPop3Runable::DownloadMessages()
             {FRetrCount, std::to_string(FTimes.Select), std::to_string(FTimes.Transfer),
              std::to_string(FTimes.Parse), std::to_string(FTimes.Archive), std::to_string(FTimes.Sync),
              std::to_string(FTimes.Commit)});
-    Status(Msg(FNeedCancel ? "ReceivePop3MailCancle" : "ReceivePop3MailSuccess"));
+    Status(TransportMsg(NeedCancel() ? "ReceivePop3MailCancle" : "ReceivePop3MailSuccess"));
 }
 
 void TRcReceiveMessageFromPop3Runable::Pop3Retr(std::size_t aItem)
@@ -404,14 +349,14 @@ void TRcReceiveMessageFromPop3Runable::Pop3Retr(std::size_t aItem)
                 throw Exception("不能写入文件 " + complex->Raw()->FFileName.string());
         });
     }
-    if (FNeedCancel)
+    if (NeedCancel())
         return;
     ++FRetrCount;
     if (complex->Raw()->Size() <= 0) {
-        OccurError(FormatMsg("ReceivePop3MailSizeTooSmall", FRetrCount));
+        OccurError(TransportMsg("ReceivePop3MailSizeTooSmall", FRetrCount));
         return;
     }
-    TAccountMailManager& mails = Mails();
+    TAccountMailManager& mails = TransportMails();
     TStopwatch parse(FTimes.Parse);
     complex->BuildOther(false);
     TRcRef<TRcMail> mail = mails.CreateMail();
@@ -453,7 +398,7 @@ void TRcReceiveMessageFromPop3Runable::CommitPending()
     if (FGroup.empty())
         return;
     TFinally drop([&] { DropPending(); });
-    TAccountMailManager& mails = Mails();
+    TAccountMailManager& mails = TransportMails();
     auto* saved = TRcResPathList::CreateAndAutoRelease();
     {
         TStopwatch commit(FTimes.Commit);
@@ -471,7 +416,7 @@ void TRcReceiveMessageFromPop3Runable::CommitPending()
             mails.SaveSecretaryMailCorresOriginal(FReceivingFolderResPath.Get(), FGroup[i].Mail.Get(),
                                                   FPending[i].Complex.Get());
         } catch (const std::exception& e) {
-            OccurError(Msg("MsgTitleError") + "：" + e.what());
+            OccurError(TransportMsg("MsgTitleError") + "：" + e.what());
         }
     }
 }

@@ -28,15 +28,15 @@
 
 #include "AccountTransport.h"
 #include "Pop3Client.h"
+#include "TransportRunable.h"
 #include "UidList.h"
 #include "Business/AccountMail/AccountMailManager.h"
 #include "Business/Server/TransportSteps.h"
-#include "Runtime/Runable.h"
 
 class TRcMailSendReceiveObservable;
 class TRcMailComplex;
 
-class TRcReceiveMessageFromPop3Runable : public TRcObject, public IRunable, public IRunableCancel {
+class TRcReceiveMessageFromPop3Runable : public TRcTransportRunable {
 public:
     static constexpr std::chrono::milliseconds kCommitInterval{100};
     // Mail larger than this is not worth translating.
@@ -55,10 +55,9 @@ public:
                                                                        aEndDate, aObservable, std::move(aTuning));
     }
 
+    // Cancel (any thread) stops the run at the next step and breaks the
+    // transfer in progress; what it was fetching is not stored.
     void Run() override;
-    // Any thread: stops the run at the next step and breaks the transfer
-    // in progress; what it was fetching is not stored.
-    void Cancel() override;
 
     // Where the time of the run went, in seconds: choosing what to fetch
     // (UIDL, the mail table, headers from the cache or TOP), the transfer
@@ -100,17 +99,12 @@ private:
     void CommitIfDue();
     void DropPending() noexcept;
 
-    void OccurError(const std::string& aMessage);
-    void Status(const std::string& aText);
-    void Progress(int64_t aCurr, int64_t aMax, const std::string& aMessage);
+    void CancelTransfer() override;
     const TServerReply* LastReply() const;
 
     std::mutex FPop3Mutex;   // guards the pointer, for Cancel
     std::unique_ptr<TPop3Client> FPop3;
     TUidList FUidList;
-    const int FId;
-    const TRcRef<TRcMailSendReceiveObservable> FObservable;
-    const TRcRef<TRcResPath> FResPath;
     const TPop3Mode FPop3Mode;
     const TDateTime FBeginDate;
     const TDateTime FEndDate;
@@ -118,7 +112,6 @@ private:
     int FMailHeaderCount = 0;
     int FCurrHeaderCount = 0;
     std::string FMailSummary;
-    std::atomic<bool> FNeedCancel{false};
     TRcRef<TRcResPath> FReceivingFolderResPath;
     TMailSendReceiveState FReceiveState = msarsPop3Translate;
     int FRetrCount = 0;

@@ -24,26 +24,6 @@ constexpr const char* kClass = "TRcSendMessageToSmtpRunable";
 std::mutex gBigAttachmentMutex;
 TRcSendMessageToSmtpRunable::TBigAttachmentStep gBigAttachmentStep;
 
-std::string Msg(const char* aKey)
-{
-    const TConfigManager* config = TConfigManager::ConfigManager();
-    return config ? config->GetMsg(aKey) : std::string(aKey);
-}
-
-std::string FormatMsg(const char* aKey, TFormatArg aValue)
-{
-    const TConfigManager* config = TConfigManager::ConfigManager();
-    return config ? config->FormatMsg(aKey, {aValue}) : std::string(aKey);
-}
-
-TAccountMailManager& Mails()
-{
-    TAccountMailManager* mails = TAccountMailManager::AccountMailManager();
-    if (!mails)
-        throw Exception("邮件管理器没有创建");
-    return *mails;
-}
-
 TRcResPath* StandardFolder(TRcResPath* aAccount, TAccountFolderType aType)
 {
     TAccountFolderManager* folders = TAccountFolderManager::AccountFolderManager();
@@ -75,51 +55,38 @@ TRcSendMessageToSmtpRunable::TRcSendMessageToSmtpRunable(int aId, TRcResPath* aR
                                                          TRcMailSendReceiveObservable* aObservable,
                                                          TTransportTuning aTuning,
                                                          std::chrono::milliseconds aFinalReplyTimeout)
-    : FId(aId), FObservable(TRcRef<TRcMailSendReceiveObservable>::Retain(aObservable)),
-      FResPath(TRcRef<TRcResPath>::Retain(aResPath)), FTuning(std::move(aTuning)),
+    : TRcTransportRunable(kClass, aId, aResPath, aObservable), FTuning(std::move(aTuning)),
       FFinalReplyTimeout(aFinalReplyTimeout)
 {
-    if (!aResPath || !aObservable)
-        throw EInvalidPointer();
 }
 
 void TRcSendMessageToSmtpRunable::Run()
 {
-    TRetainCountObjectAutoReleasePool pool;
-    TRunableCancelList& cancels = FObservable->CancelList();
-    cancels.Register(this);
-    TFinally unregister([&] { cancels.UnRegister(this); });
-    // A cancel that came before the registration found nothing to cancel.
-    if (FObservable->FCancel)
-        Cancel();
-
-    FObservable->NotifyActivityBegin(FId, "SMTP " + Msg("SendMail"), FResPath->At(0));
-    TFinally end([&] { FObservable->NotifyActivityEnd(FId); });
-    try {
-        SetAsideInFlightMails();
-        TRcResPathList* mails = Mails().GetSendingFolderMails(FResPath.Get(), {msarsSendToSmtp});
-        if (!mails || mails->Count() == 0) {
-            Status(Msg("NoMailToSend"));
-            return;
+    RunActivity("SMTP " + TransportMsg("SendMail"), [&] {
+        try {
+            SetAsideInFlightMails();
+            TRcResPathList* mails = TransportMails().GetSendingFolderMails(FResPath.Get(), {msarsSendToSmtp});
+            if (!mails || mails->Count() == 0) {
+                Status(TransportMsg("NoMailToSend"));
+                return;
+            }
+            TRcRef<TRcResPathList> held = TRcRef<TRcResPathList>::Retain(mails);
+            TFinally disconnect([&] { Disconnect(); });
+            TFinally commitSent([&] { CommitSent(); });
+            Connect();
+            SendList(mails);
+        } catch (const std::exception& e) {
+            const std::string prefix = TransportMsg("MsgTitleError") + "：";
+            OccurError(prefix + FormatTransportError(prefix, e, LastReply()));
         }
-        TRcRef<TRcResPathList> held = TRcRef<TRcResPathList>::Retain(mails);
-        TFinally disconnect([&] { Disconnect(); });
-        TFinally commitSent([&] { CommitSent(); });
-        Connect();
-        SendList(mails);
-    } catch (const std::exception& e) {
-        const std::string prefix = Msg("MsgTitleError") + "：";
-        OccurError(prefix + FormatTransportError(prefix, e, LastReply()));
-    }
+    });
 }
 
-void TRcSendMessageToSmtpRunable::Cancel()
+void TRcSendMessageToSmtpRunable::CancelTransfer()
 {
-    std::lock_guard lock(FSmtpMutex);
-    if (FNeedCancel.exchange(true))
-        return;
     // Also while the answer to a final "." is awaited (it may take
     // minutes): that mail then counts as in flight, never as unsent.
+    std::lock_guard lock(FSmtpMutex);
     if (FSmtp)
         FSmtp->Cancel();
 }
@@ -129,33 +96,11 @@ const TServerReply* TRcSendMessageToSmtpRunable::LastReply() const
     return FSmtp ? FSmtp->LastReply() : nullptr;
 }
 
-void TRcSendMessageToSmtpRunable::Status(const std::string& aText)
-{
-    FObservable->NotifyTaskUpdateInfo(FId, aText);
-}
-
-void TRcSendMessageToSmtpRunable::Progress(int64_t aCurr, int64_t aMax)
-{
-    FObservable->NotifyMailProgress(FId, aMax, aCurr, "");
-    if (FObservable->FCancel && !FNeedCancel)
-        Cancel();
-}
-
-void TRcSendMessageToSmtpRunable::OccurError(const std::string& aMessage)
-{
-    if (FNeedCancel) {
-        TLog::O(lolWorn, std::string(kClass) + ".OccurError 取消", "");
-        TLog::O(lolWorn, "Id: %d: %s", {FId, aMessage});
-        return;
-    }
-    FObservable->NotifyTaskOccurError(FId, aMessage);
-}
-
 // ---- connecting -------------------------------------------------------------
 
 void TRcSendMessageToSmtpRunable::Connect()
 {
-    Status(Msg("SendMailBegin"));
+    Status(TransportMsg("SendMailBegin"));
     TAccountManager* accounts = TAccountManager::AccountManager();
     TRcAccount* account = accounts ? accounts->GetAccount(FResPath.Get()) : nullptr;
     if (!account)
@@ -177,7 +122,7 @@ void TRcSendMessageToSmtpRunable::Login()
     {
         std::lock_guard lock(FSmtpMutex);
         FSmtp = std::move(client);
-        if (FNeedCancel)
+        if (NeedCancel())
             FSmtp->Cancel();
     }
     smtp->Connect(FUser, FPassword);
@@ -188,7 +133,7 @@ void TRcSendMessageToSmtpRunable::Disconnect() noexcept
     if (FSmtp)
         FSmtp->Disconnect();
     try {
-        Status(Msg("SendMailend"));
+        Status(TransportMsg("SendMailend"));
     } catch (const std::exception& e) {
         TLog::O(lolError, "异常(%s)：%s", {DemangledName(typeid(e)), e.what()});
     }
@@ -198,7 +143,7 @@ void TRcSendMessageToSmtpRunable::Disconnect() noexcept
 
 void TRcSendMessageToSmtpRunable::MoveToDrafts(TRcResPath* aMailResPath, TMailSendReceiveState aState)
 {
-    Mails().MoveMail(aMailResPath, StandardFolder(FResPath.Get(), aftDraft), aState);
+    TransportMails().MoveMail(aMailResPath, StandardFolder(FResPath.Get(), aftDraft), aState);
 }
 
 void TRcSendMessageToSmtpRunable::CommitSent()
@@ -207,42 +152,42 @@ void TRcSendMessageToSmtpRunable::CommitSent()
         return;
     TRcRef<TRcResPath> sent = std::move(FSentPending);
     FSentPending = nullptr;
-    Mails().SetMailSendReceiveState(sent.Get(), msarsSendOk);
+    TransportMails().SetMailSendReceiveState(sent.Get(), msarsSendOk);
 }
 
 void TRcSendMessageToSmtpRunable::SetAsideInFlightMails()
 {
-    TRcResPathList* inFlight = Mails().GetSendingFolderMails(FResPath.Get(), {msarsSendInFlight});
+    TRcResPathList* inFlight = TransportMails().GetSendingFolderMails(FResPath.Get(), {msarsSendInFlight});
     if (!inFlight)
         return;
     for (TRcResPath* path : *inFlight) {
-        TRcMail* mail = Mails().GetMail(path);
+        TRcMail* mail = TransportMails().GetMail(path);
         MoveToDrafts(path, msarsSendInFlight);
-        FObservable->NotifyTaskOccurError(FId, FormatMsg("SendSMTPMailInFlight", mail ? mail->FSubject : ""));
+        FObservable->NotifyTaskOccurError(FId, TransportMsg("SendSMTPMailInFlight", mail ? mail->FSubject : ""));
     }
 }
 
 void TRcSendMessageToSmtpRunable::SendList(TRcResPathList* aMails)
 {
     const int count = aMails->Count();
-    Status(FormatMsg("SendSMTPMailCount", count));
+    Status(TransportMsg("SendSMTPMailCount", count));
     for (int i = 0; i < count; ++i) {
         const int position = i + 1;
         TRcResPath* path = aMails->GetItem(i);
-        Status(FormatMsg("SendSMTPMailIndex", position));
+        Status(TransportMsg("SendSMTPMailIndex", position));
         FObservable->NotifyMailSwitch(FId, count, mskSending, position);
         TOutcome outcome = oFailed;
         try {
             outcome = SmtpSend(path);
         } catch (const std::exception& e) {
-            const std::string prefix = "SMTP " + FormatMsg("SendSMTPMailIndex", position);
-            OccurError(prefix + Msg("OccurredError") + "：" + FormatTransportError(prefix, e, LastReply()));
+            const std::string prefix = "SMTP " + TransportMsg("SendSMTPMailIndex", position);
+            OccurError(prefix + TransportMsg("OccurredError") + "：" + FormatTransportError(prefix, e, LastReply()));
         }
-        if (FNeedCancel) {
+        if (NeedCancel()) {
             CommitSent();
             // What the server did not take goes back, this mail and the rest.
             for (int k = outcome == oSent ? i + 1 : i; k < count; ++k) {
-                TRcMail* mail = Mails().GetMail(aMails->GetItem(k));
+                TRcMail* mail = TransportMails().GetMail(aMails->GetItem(k));
                 if (mail && mail->FSendReceiveState == msarsSendToSmtp)
                     MoveToDrafts(aMails->GetItem(k), msarsSendCancel);
             }
@@ -254,12 +199,12 @@ void TRcSendMessageToSmtpRunable::SendList(TRcResPathList* aMails)
             Login();
         }
     }
-    Status(Msg(FNeedCancel ? "SendSMTPMailCancle" : "SendSMTPMailSuccess"));
+    Status(TransportMsg(NeedCancel() ? "SendSMTPMailCancle" : "SendSMTPMailSuccess"));
 }
 
 TRcSendMessageToSmtpRunable::TOutcome TRcSendMessageToSmtpRunable::SmtpSend(TRcResPath* aMailResPath)
 {
-    TAccountMailManager& mails = Mails();
+    TAccountMailManager& mails = TransportMails();
     TRcMail* mail = mails.GetMail(aMailResPath);
     if (!mail || mail->FSendReceiveState != msarsSendToSmtp)
         return oSkipped;   // sent, moved or deleted meanwhile
@@ -280,7 +225,7 @@ TRcSendMessageToSmtpRunable::TOutcome TRcSendMessageToSmtpRunable::SmtpSend(TRcR
         complex->BuildRaw();
 
     const std::string subject = complex->Subject();
-    Status("    " + Msg("MailListMailStatus1") + "：" + subject);
+    Status("    " + TransportMsg("MailListMailStatus1") + "：" + subject);
     FObservable->NotifyMailUpdateDesc(FId, subject);
 
     std::vector<std::string> from;
@@ -290,17 +235,17 @@ TRcSendMessageToSmtpRunable::TOutcome TRcSendMessageToSmtpRunable::SmtpSend(TRcR
         AddAddresses(complex->MessageHeader(), field, recipients);
 
     FWriteMaxCount = std::max<int64_t>(complex->Raw()->Size(), 0);
-    Progress(0, FWriteMaxCount);
+    Progress(0, FWriteMaxCount, "");
     bool inFlight = false;
     TSmtpClient::TProgress progress;
     progress.Sent = [&](int64_t aSent) {
         FWriteMaxCount = std::max(FWriteMaxCount, aSent);
-        Progress(aSent, FWriteMaxCount);
+        Progress(aSent, FWriteMaxCount, "");
     };
     progress.BeforeFinalDot = [&] {
         {
             std::lock_guard lock(FSmtpMutex);
-            if (FNeedCancel)
+            if (NeedCancel())
                 throw ETransportCancelled();   // the "." has not gone: nothing is delivered
         }
         // The last mail's sent state rides along: one commit per mail.
@@ -319,27 +264,27 @@ TRcSendMessageToSmtpRunable::TOutcome TRcSendMessageToSmtpRunable::SmtpSend(TRcR
                                   complex->Raw()->FFileName, progress);
         });
     } catch (const std::exception& e) {
-        const std::string prefix = Msg("MsgTitleError") + "：";
+        const std::string prefix = TransportMsg("MsgTitleError") + "：";
         OccurError(prefix + FormatTransportError(prefix, e, LastReply()));
         if (inFlight && !dynamic_cast<const ESmtpReplyError*>(&e)) {
             // The message went whole; whether the server took it is unknown.
             MoveToDrafts(aMailResPath, msarsSendInFlight);
-            FObservable->NotifyTaskOccurError(FId, FormatMsg("SendSMTPMailInFlight", subject));
+            FObservable->NotifyTaskOccurError(FId, TransportMsg("SendSMTPMailInFlight", subject));
         } else {
-            MoveToDrafts(aMailResPath, FNeedCancel ? msarsSendCancel : msarsNoneUser);
+            MoveToDrafts(aMailResPath, NeedCancel() ? msarsSendCancel : msarsNoneUser);
         }
         return oFailed;
     }
     // Taken by the server: sent, whatever cancel came meanwhile.
     FSentPending = TRcRef<TRcResPath>::Retain(aMailResPath);
     ++FSentCount;
-    Progress(FWriteMaxCount, FWriteMaxCount);
+    Progress(FWriteMaxCount, FWriteMaxCount, "");
     if (!refused.empty()) {
         std::string addresses;
         for (const TSmtpRefusal& refusal : refused)
             addresses += (addresses.empty() ? "" : ", ") + refusal.Address + " (" + refusal.Reply.Code() + " " +
                          refusal.Reply.Text() + ")";
-        Status(FormatMsg("SendSMTPMailRefused", addresses));
+        Status(TransportMsg("SendSMTPMailRefused", addresses));
     }
     return oSent;
 }

@@ -23,15 +23,15 @@
 
 #include "AccountTransport.h"
 #include "SmtpClient.h"
+#include "TransportRunable.h"
 #include "Business/AccountMail/Mail.h"
 #include "Business/Resource/ResPath.h"
-#include "Runtime/Runable.h"
 
 class TRcMailSendReceiveObservable;
 class TRcMailComplex;
 class TRcMail;
 
-class TRcSendMessageToSmtpRunable : public TRcObject, public IRunable, public IRunableCancel {
+class TRcSendMessageToSmtpRunable : public TRcTransportRunable {
 public:
     TRcSendMessageToSmtpRunable(int aId, TRcResPath* aResPath, TRcMailSendReceiveObservable* aObservable,
                                 TTransportTuning aTuning = {},
@@ -42,10 +42,9 @@ public:
         return RcCreateAndAutoRelease<TRcSendMessageToSmtpRunable>(aId, aResPath, aObservable);
     }
 
+    // Cancel (any thread): the mail being sent, unless the server took
+    // it, and every later one go back to the drafts as cancelled.
     void Run() override;
-    // Any thread: the mail being sent, unless the server took it, and
-    // every later one go back to the drafts as cancelled.
-    void Cancel() override;
 
     // Before each mail, with its path: replaces attachments too large to
     // send by download links. Nothing until the file server is built.
@@ -71,17 +70,11 @@ private:
     // still only noted (it goes with the next mail's in-flight mark).
     void CommitSent();
 
-    void OccurError(const std::string& aMessage);
-    void Status(const std::string& aText);
-    void Progress(int64_t aCurr, int64_t aMax);
+    void CancelTransfer() override;
     const TServerReply* LastReply() const;
 
     std::mutex FSmtpMutex;   // guards the pointer, for Cancel
     std::unique_ptr<TSmtpClient> FSmtp;
-    const int FId;
-    const TRcRef<TRcMailSendReceiveObservable> FObservable;
-    const TRcRef<TRcResPath> FResPath;
-    std::atomic<bool> FNeedCancel{false};
     int64_t FWriteMaxCount = 0;
     int FSentCount = 0;
     const TTransportTuning FTuning;

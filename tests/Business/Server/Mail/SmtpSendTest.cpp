@@ -487,6 +487,19 @@ TEST_F(SmtpSendTest, ASenderKilledBetweenTheFinalDotAndTheAnswerNeverSendsTheMai
     EXPECT_EQ(Smtp().Messages().size(), before + 1);   // not sent again
 }
 
+// A loopback port where nobody listens.
+int ClosedPort()
+{
+    TFileHandle socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(socket.Get(), reinterpret_cast<sockaddr*>(&address), size);
+    ::getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&address), &size);
+    return ntohs(address.sin_port);
+}
+
 // quillmar-cli as a user runs it: its own data and runtime folders, its
 // output read back.
 struct TCliResult {
@@ -619,16 +632,7 @@ TEST_F(SmtpSendTest, TheCommandLineWalkThrough)
     EXPECT_EQ(pictures, 1);
 
     // An account whose server is down, one whose password is wrong.
-    const int closedPort = [] {
-        TFileHandle socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        ::bind(socket.Get(), reinterpret_cast<sockaddr*>(&address), size);
-        ::getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&address), &size);
-        return static_cast<int>(ntohs(address.sin_port));
-    }();
+    const int closedPort = ClosedPort();
     ASSERT_EQ(cli({"account", "add", "down@example.com", "--pop3", "127.0.0.1:" + std::to_string(closedPort),
                    "--smtp", smtp, "--password-stdin"},
                   "pw\n")
@@ -713,18 +717,6 @@ TEST_F(SmtpSendTest, TheDemoWalkThrough)
     int status = 0;
     ::waitpid(demo, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadWholeFile(output);
-}
-
-int ClosedPort()
-{
-    TFileHandle socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(socket.Get(), reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&address), &size);
-    return ntohs(address.sin_port);
 }
 
 // A data folder for the tool with one account sending through aSmtpPort.
