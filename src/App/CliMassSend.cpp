@@ -140,7 +140,9 @@ int VerbMassSend(const TCliWords& aArgs)
     std::deque<double> lastHour;
     double lastStart = -1e18;
     int sent = 0, failed = 0;
-    TRcResPath* outBox = Folder(account, aftOutBox);
+    // Looked up by the row's folder code: listing the out box after each
+    // mail would cost time growing with the mailing.
+    const int64_t outBox = FolderCodeOf(aftOutBox).value_or(-1);
     for (int i = 0; i < total; ++i) {
         TRcResPath* mail = held->GetItem(i);
         // The pause since the last mail began, and room within the hour.
@@ -157,20 +159,20 @@ int VerbMassSend(const TCliWords& aArgs)
         const std::string recipient = RecipientOf(mail);
         Mails().SetMailSendReceiveState(mail, msarsSendToSmtp);   // released
         const std::vector<std::string> errors = RunJob(account, true, false);
+        // Where the job left it, from its row: the out box, the drafts
+        // (refused, or gone whole with no answer), or still queued.
+        TRcMail* now = Mails().GetMail(mail);
+        const auto& stored = now ? now->StoredMark() : std::nullopt;
         std::string outcome;
-        if (TRcResIdList* ids = Mails().GetMails(outBox); ids && ids->IndexOf(mail->Last()) >= 0) {
+        if (stored && stored->FolderCode == outBox) {
             ++sent;
             outcome = "sent";
-        } else if (TRcMail* now = Mails().GetMail(mail); now && now->FSendReceiveState != msarsSendToSmtp) {
-            // The job took it and put it into the drafts: refused, or gone
-            // whole with no answer.
-            if (now->FSendReceiveState == msarsSendInFlight) {
-                ++inDoubt;
-                outcome = "in doubt";
-            } else {
-                ++failed;
-                outcome = "failed";
-            }
+        } else if (now && now->FSendReceiveState == msarsSendInFlight) {
+            ++inDoubt;
+            outcome = "in doubt";
+        } else if (now && now->FSendReceiveState != msarsSendToSmtp) {
+            ++failed;
+            outcome = "failed";
         } else {
             // Not sent and not failed: the server could not be reached.
             // The mail waits for --resume.

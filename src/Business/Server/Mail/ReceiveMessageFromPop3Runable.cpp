@@ -49,7 +49,8 @@ private:
     std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();
 };
 
-bool Trimmed(const std::string& aText)
+// Nothing but blanks and control characters (or nothing at all).
+bool IsBlank(const std::string& aText)
 {
     for (char c : aText)
         if (static_cast<unsigned char>(c) > ' ')
@@ -368,7 +369,7 @@ void TRcReceiveMessageFromPop3Runable::Pop3Retr(std::size_t aItem)
     FMailSummary = MailSummaryOf(complex->HtmlBody()->ReadHtmlContent());
     mail->FMailSummary = FMailSummary;
     if ((mail->FSendReceiveState == msarsPop3Translate && mail->FSize > kTranslateSizeLimit) ||
-        HasChineseSubject(mail->FSubject) || Trimmed(mail->FSubject))
+        HasChineseSubject(mail->FSubject) || IsBlank(mail->FSubject))
         mail->FSendReceiveState = msarsPop3NotTranslate;
 
     TAccountMailManager::TReceivedMail received{mail, {}, complex->FReportMessageId};

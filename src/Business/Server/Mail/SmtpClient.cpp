@@ -87,6 +87,15 @@ void CheckCommandText(std::string_view aText, const char* aWhat)
         throw ETransportError(std::string("The ") + aWhat + " contains a line break");
 }
 
+// An address goes between "<" and ">": one that holds either, or a blank,
+// would end the path early and smuggle parameters into the command.
+void CheckAddress(std::string_view aAddress, const char* aWhat)
+{
+    CheckCommandText(aAddress, aWhat);
+    if (aAddress.find_first_of("<> \t") != std::string_view::npos)
+        throw ETransportError(std::string("The ") + aWhat + " is not a plain address: " + std::string(aAddress));
+}
+
 } // namespace
 
 TServerReply ParseSmtpReply(const std::vector<std::string>& aLines)
@@ -241,10 +250,10 @@ void TSmtpClient::Reset() noexcept
 std::vector<TSmtpRefusal> TSmtpClient::Send(const std::string& aFrom, const std::vector<std::string>& aRecipients,
                                             const std::filesystem::path& aRawFile, const TProgress& aProgress)
 {
-    CheckCommandText(aFrom, "sender's address");
+    CheckAddress(aFrom, "sender's address");
     std::vector<std::string> recipients;
     for (const std::string& recipient : aRecipients) {
-        CheckCommandText(recipient, "recipient's address");
+        CheckAddress(recipient, "recipient's address");
         if (!recipient.empty() && std::find(recipients.begin(), recipients.end(), recipient) == recipients.end())
             recipients.push_back(recipient);
     }

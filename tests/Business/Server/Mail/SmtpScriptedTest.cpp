@@ -141,6 +141,16 @@ TEST_F(SmtpScriptedTest, ALineThatBreaksOrFallsSilentAfterTheMessageIsAClearErro
     }
 }
 
+TEST_F(SmtpScriptedTest, AnAddressThatWouldBendTheCommandIsRefusedBeforeAnythingGoes)
+{
+    TSmtpClient client(Local(1));   // never connected: the check comes first
+    const fs::path file = File("Subject: s\r\n\r\nbody\r\n");
+    for (const char* recipient : {"a@example.com> NOTIFY=NEVER", "a@example.com\r\nRSET", "<a@example.com",
+                                  "a b@example.com"})
+        EXPECT_THROW(client.Send("me@example.com", {recipient}, file), ETransportError) << recipient;
+    EXPECT_THROW(client.Send("me@example.com> SIZE=1", {"a@example.com"}, file), ETransportError);
+}
+
 TEST(SmtpReplyTest, RepliesAndTheirEnhancedCodes)
 {
     const TServerReply reply = ParseSmtpReply({"250-first 2.0.0 not a code here", "250 2.1.5 last"});
