@@ -304,6 +304,16 @@ void TRcMailComplex::MakeCidHtmlBodyByNoCidHtmlBody(const std::filesystem::path&
     FHtmlBody->WriteHtmlContent(raw->Builder().Html);
 }
 
+std::filesystem::path TRcMailComplex::DisplayPage()
+{
+    std::error_code ec;
+    if (FNoCidHtmlBody->FFileName.empty() || !std::filesystem::is_regular_file(FNoCidHtmlBody->FFileName, ec)) {
+        FNoCidHtmlBody->FFileName = GetTempFileName(BaseName(".html"));
+        FNoCidHtmlBody->WriteHtmlContent(MakeNoCidHtmlString(FHtmlBody->ReadHtmlContent(), FHtmlFileList.Get()));
+    }
+    return FNoCidHtmlBody->FFileName;
+}
+
 std::filesystem::path
 TRcMailComplex::BuildCustomHtmlBody(const std::function<std::string(const std::filesystem::path&)>& aProc)
 {

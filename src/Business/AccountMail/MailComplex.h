@@ -108,6 +108,9 @@ public:
     // the user inserted).
     void MakeCidHtmlBodyByNoCidHtmlBody(const std::filesystem::path& aTemplatePath,
                                         const std::vector<std::filesystem::path>& aAllowedSources = {});
+    // The page for display (the body pointing at the local files), made
+    // now when the complex was built without it.
+    std::filesystem::path DisplayPage();
     std::filesystem::path BuildCustomHtmlBody(const std::function<std::string(const std::filesystem::path&)>& aProc);
 
     // Removes every working file the complex names (when a caller is done
