@@ -4,7 +4,7 @@
 #   ./build.sh test [ctest arguments]     install, build Debug -O1 with ASan/UBSan, run the suite
 # and one more:
 #   ./build.sh bench                      install, build Release with benchmarks, run them
-#   ./build.sh fuzz [seconds]             install, build the libFuzzer targets with clang, fuzz
+#   ./build.sh fuzz [target] [seconds]    install, build the libFuzzer targets with clang, fuzz
 #   ./build.sh demo                       install, build Release, run mail servers for a demo account
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
@@ -70,11 +70,23 @@ fuzz)
     install_packages fuzz
     CC=clang CXX=clang++ configure_and_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMAR_FUZZ=ON \
         -DQUILLMAR_TESTS=OFF
-    # The corpus grows in the build tree; the seeds are the test fixtures.
-    mkdir -p build/fuzz/corpus/mime
-    cp -n tests/data/mime/*.eml tests/fuzz/corpus/mime/* build/fuzz/corpus/mime/ 2>/dev/null || true
-    exec build/fuzz/bin/fuzz_message build/fuzz/corpus/mime -dict=tests/fuzz/mime.dict -max_total_time="${1:-60}" \
-        -rss_limit_mb=4096 -timeout=10 -print_final_stats=1
+    # ./build.sh fuzz [target] [seconds]: one target (message, paste_filter)
+    # or, without one, each in turn. The corpus grows in the build tree; the
+    # seeds are the test fixtures.
+    targets=(message paste_filter)
+    if [ $# -gt 0 ] && [[ ! $1 =~ ^[0-9]+$ ]]; then targets=("$1"); shift; fi
+    seconds=${1:-60}
+    for target in "${targets[@]}"; do
+        case $target in
+        message)      seeds=(tests/data/mime/*.eml tests/fuzz/corpus/mime/*); dict=tests/fuzz/mime.dict ;;
+        paste_filter) seeds=(tests/fuzz/corpus/paste/*); dict=tests/fuzz/paste.dict ;;
+        *) echo "build.sh: no fuzz target '$target' (message, paste_filter)" >&2; exit 2 ;;
+        esac
+        mkdir -p "build/fuzz/corpus/$target"
+        cp -n "${seeds[@]}" "build/fuzz/corpus/$target/" 2>/dev/null || true
+        "build/fuzz/bin/fuzz_$target" "build/fuzz/corpus/$target" -dict="$dict" -max_total_time="$seconds" \
+            -rss_limit_mb=4096 -timeout=10 -print_final_stats=1
+    done
     ;;
 *)
     echo "usage: ./build.sh run|test|bench|fuzz|demo [arguments]" >&2

@@ -13,6 +13,7 @@
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/CommandLine.h"
 #include "Runtime/Log.h"
+#include "Ui/Utils/HtmlView.h"
 #include "Ui/Utils/MessageText.h"
 
 namespace {
@@ -54,7 +55,9 @@ int RunMessageLoop(TClientApplication& aApp)
 int RunApplication(int& argc, char** argv)
 {
     TLog::O(lolInfo, "程序初始化(应用、应用标题和应用风格等)");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Mail is shown by the web engine, which must be prepared before the
+    // application object exists.
+    PrepareHtmlEngine();
     TClientApplication app(argc, argv);
     QCoreApplication::setApplicationName("Quillmar");
     QGuiApplication::setDesktopFileName("quillmar");

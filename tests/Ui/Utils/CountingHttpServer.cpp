@@ -38,6 +38,9 @@ TCountingHttpServer::TCountingHttpServer() : d(std::make_unique<TImpl>())
         }
         aResponse.set_content(d->Picture, "image/png");
     };
+    // One request per connection: a kept-alive connection would hold the
+    // server's stop for its whole idle timeout.
+    d->Server.set_keep_alive_max_count(1);
     d->Server.Get(".*", note);
     d->Server.Post(".*", note);
     d->Port = d->Server.bind_to_any_port("127.0.0.1");

@@ -102,6 +102,8 @@ TEST_F(HtmlViewTest, AHostilePageRunsNothingAndReachesNoServer)
     EXPECT_EQ(state["foreignurl"].toInt(), 0);
     EXPECT_GT(View().BlockedRemoteCount(), 0);
     EXPECT_EQ(blockedCalls, 1);
+    if (const char* dir = std::getenv("QUILLMAR_SCREENSHOT_DIR"))
+        FForm->SaveScreenshot(std::string(dir) + "/quillmar-html-view-blocked.png");
 }
 
 TEST_F(HtmlViewTest, ShowPicturesLoadsExactlyThePictures)
@@ -117,6 +119,8 @@ TEST_F(HtmlViewTest, ShowPicturesLoadsExactlyThePictures)
     EXPECT_EQ(paths, (std::vector<std::string>{"/background.png", "/pixel.png"}));
     EXPECT_EQ(PageState()["title"].toString().toStdString(), "hostile");
     EXPECT_EQ(PageState()["pixel"].toInt(), 4);
+    if (const char* dir = std::getenv("QUILLMAR_SCREENSHOT_DIR"))
+        FForm->SaveScreenshot(std::string(dir) + "/quillmar-html-view-pictures.png");
 
     // Another mail starts blocked again.
     FServer.Clear();
