@@ -3,7 +3,7 @@
 // and then warm), and the memory of one view at rest (this process and the
 // engine's renderer processes, proportional set sizes).
 //
-//   bench_htmlview [runs]
+//   bench_htmlview [runs] [table|text]
 #include "Support/ScratchFolder.h"
 
 #include "Business/AccountMail/MailComplex.h"
@@ -21,6 +21,7 @@
 #include <QImage>
 #include <QRandomGenerator>
 #include <QThread>
+#include <QWebEngineView>
 
 #include <algorithm>
 #include <chrono>
@@ -58,17 +59,19 @@ std::string NoisyPng(int aSeed)
 }
 
 // A message of about 1 MB of HTML (a long price list) and 20 pictures.
-std::string BigMail()
+std::string BigMail(bool aTable)
 {
     std::string html = "<html><body><h1>报价单 Price list</h1>";
     for (int i = 0; i < 20; ++i)
         html += "<p><img src=\"cid:p" + std::to_string(i) + "@bench\" width=\"320\" height=\"240\"></p>";
-    html += "<table border=\"1\">";
+    html += aTable ? "<table border=\"1\">" : "<div>";
     for (int row = 0; html.size() < 1024 * 1024; ++row)
-        html += "<tr><td>QM-" + std::to_string(row) + "</td><td>不锈钢阀门 stainless valve DN" +
-                std::to_string(row % 300) + "</td><td>12." + std::to_string(row % 100) + " USD</td><td>" +
-                "交货期 30 天，FOB 上海</td></tr>";
-    html += "</table></body></html>";
+        html += aTable ? "<tr><td>QM-" + std::to_string(row) + "</td><td>不锈钢阀门 stainless valve DN" +
+                             std::to_string(row % 300) + "</td><td>12." + std::to_string(row % 100) + " USD</td><td>" +
+                             "交货期 30 天，FOB 上海</td></tr>"
+                       : "<p>QM-" + std::to_string(row) + " 不锈钢阀门 stainless valve DN" + std::to_string(row % 300) +
+                             "，12." + std::to_string(row % 100) + " USD，交货期 30 天，FOB 上海</p>";
+    html += aTable ? "</table></body></html>" : "</div></body></html>";
     std::string mail = "From: Li Lei <lilei@example.cn>\r\nTo: Bob <bob@example.com>\r\nSubject: Price list\r\n"
                        "MIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=\"b1\"\r\n\r\n"
                        "--b1\r\nContent-Type: text/html; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n" +
@@ -145,7 +148,9 @@ int main(int argc, char** argv)
     TDuWindowManager::SetSkinFolder(QUILLMAR_TEST_SKIN);
 
     const auto file = data.Path() / "big.eml";
-    WriteWholeFile(file, BigMail());
+    // "text": the megabyte as paragraphs instead of one long table.
+    const bool table = !(argc > 2 && std::string(argv[2]) == "text");
+    WriteWholeFile(file, BigMail(table));
     auto* mail = TRcMailComplex::CreateAndAutoRelease();
     mail->Raw()->FFileName = file;
     mail->BuildOther();
@@ -187,12 +192,37 @@ int main(int argc, char** argv)
     const double cold = times.front();
     std::vector<double> warm(times.begin() + 1, times.end());
     std::sort(warm.begin(), warm.end());
-    std::printf("mail view: a %.2f MB page with 20 inline pictures (%d runs)\n", pageBytes / 1048576.0, runs);
+    std::printf("mail view: a %.2f MB page (%s) with 20 inline pictures (%d runs)\n", pageBytes / 1048576.0,
+                table ? "one long table" : "paragraphs", runs);
     std::printf("  first load (engine starting)  %8.0f ms\n", cold);
     std::printf("  load to loadFinished, warm    %8.0f ms median, %.0f min, %.0f max\n", warm[warm.size() / 2],
                 warm.front(), warm.back());
     std::printf("  memory at rest: this process %ld MB (%+ld MB for the view), engine processes %ld MB\n",
                 viewPss / 1024, (viewPss - appPss) / 1024, enginePss / 1024);
+    // The peer: a bare view of the engine, default settings, the same page.
+    std::vector<double> bare;
+    {
+        QWebEngineView plain;
+        plain.resize(1024, 768);
+        plain.show();
+        bool done = false;
+        QObject::connect(&plain, &QWebEngineView::loadFinished, [&](bool) { done = true; });
+        const QUrl url = QUrl::fromLocalFile(QString::fromStdString(mail->DisplayPage().string()));
+        for (int i = 0; i <= runs; ++i) {
+            done = false;
+            plain.setHtml(QString());
+            Wait([&] { return done; }, 10000);
+            done = false;
+            const auto start = std::chrono::steady_clock::now();
+            plain.load(url);
+            Wait([&] { return done; }, 60000);
+            if (i > 0)
+                bare.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
+    }
+    std::sort(bare.begin(), bare.end());
+    std::printf("  peer: a bare engine view, warm %8.0f ms median (ours %.2fx)\n", bare[bare.size() / 2],
+                warm[warm.size() / 2] / bare[bare.size() / 2]);
     view.reset();
     form.reset();
     TTempFileManager::ReleaseInstance();

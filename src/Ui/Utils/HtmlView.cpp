@@ -8,11 +8,13 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMenu>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QVBoxLayout>
+#include <QWebEngineContextMenuRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -123,8 +125,10 @@ public:
                 // Nothing leaves the machine.
                 allow = aInfo.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeSubFrame;
             } else {
-                // ftp, ws and the like are remote too; anything else is nothing of ours.
-                remote = !scheme.isEmpty();
+                // Other ways out are remote too; anything else (an unknown
+                // "cid:" left in the page) is simply nothing of ours.
+                remote = scheme == QLatin1String("ftp") || scheme == QLatin1String("ws") ||
+                         scheme == QLatin1String("wss");
             }
             if (remote && ++FBlockedRemote == 1 && FOnFirstRemoteBlocked) {
                 auto notify = FOnFirstRemoteBlocked;
@@ -197,7 +201,18 @@ public:
     explicit THtmlViewImpl(QWidget* aHost)
     {
         FView = new QWebEngineView(aHost);
-        FView->setContextMenuPolicy(Qt::NoContextMenu);
+        // Copying, and nothing else: the engine's own menu would offer to
+        // save the page, view its source, or open links in new windows.
+        FView->setContextMenuPolicy(Qt::CustomContextMenu);
+        QObject::connect(FView, &QWidget::customContextMenuRequested, FView, [this](const QPoint& aAt) {
+            QMenu menu(FView);
+            menu.addAction(FPage->action(QWebEnginePage::Copy));
+            if (const QWebEngineContextMenuRequest* request = FView->lastContextMenuRequest();
+                request && !request->linkUrl().isEmpty())
+                menu.addAction(FPage->action(QWebEnginePage::CopyLinkToClipboard));
+            menu.addAction(FPage->action(QWebEnginePage::SelectAll));
+            menu.exec(FView->mapToGlobal(aAt));
+        });
         FView->setAcceptDrops(false);
         FGuard = new TMailRequestGuard(FView);
         FGuard->FOnFirstRemoteBlocked = [this] {
@@ -232,8 +247,11 @@ public:
         delete FView.data();
     }
 
+    // Every call does nothing once the window holding the view has gone.
     void ShowMail(TRcMailComplex* aMailComplex) override
     {
+        if (!FView)
+            return;
         if (!aMailComplex) {
             Clear();
             return;
@@ -261,17 +279,21 @@ public:
         Load();
     }
 
-    void Stop() override { FPage->triggerAction(QWebEnginePage::Stop); }
+    void Stop() override
+    {
+        if (FView)
+            FPage->triggerAction(QWebEnginePage::Stop);
+    }
 
     void SetShowPictures(bool aShow) override
     {
-        if (aShow == FShowPictures)
+        if (!FView || aShow == FShowPictures)
             return;
         SetRemote(aShow);
         Load();
     }
     bool ShowPictures() const override { return FShowPictures; }
-    int BlockedRemoteCount() const override { return FGuard->BlockedRemote(); }
+    int BlockedRemoteCount() const override { return FView ? FGuard->BlockedRemote() : 0; }
 
     void SetOnLoadFinished(std::function<void(bool)> aProc) override { FOnLoadFinished = std::move(aProc); }
     void SetOnMailto(std::function<void(const std::string&)> aProc) override { FOnMailto = std::move(aProc); }
@@ -279,6 +301,11 @@ public:
 
     void PrintToPdf(const std::filesystem::path& aPdfFile, std::function<void(bool)> aDone) override
     {
+        if (!FView) {
+            if (aDone)
+                aDone(false);
+            return;
+        }
         auto connection = std::make_shared<QMetaObject::Connection>();
         *connection = QObject::connect(FPage, &QWebEnginePage::pdfPrintingFinished, FView,
                                        [connection, aDone](const QString&, bool aOk) {
@@ -293,6 +320,8 @@ public:
 
     bool PrintWithDialog() override
     {
+        if (!FView)
+            return false;
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageOrientation(QPageLayout::Portrait);
         QPrintDialog dialog(&printer, FView->window());
@@ -303,6 +332,8 @@ public:
 
     void PrintPreview() override
     {
+        if (!FView)
+            return;
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageOrientation(QPageLayout::Portrait);
         QPrintPreviewDialog preview(&printer, FView->window());
@@ -332,11 +363,14 @@ private:
     void SetRemote(bool aShowPictures)
     {
         FShowPictures = aShowPictures;
-        FGuard->SetShowPictures(aShowPictures);
+        if (FView)
+            FGuard->SetShowPictures(aShowPictures);
     }
 
     void Load()
     {
+        if (!FView)
+            return;
         FGuard->SetPage(FPagePath, FAllowedFiles);
         const QUrl url = FPagePath.empty() ? QUrl(QStringLiteral("about:blank"))
                                            : QUrl::fromLocalFile(QString::fromStdString(FPagePath.string()));
