@@ -2,6 +2,7 @@
 
 #include "DuInternal.h"
 #include "ExternalOpener.h"
+#include "MailWebPage.h"
 
 #include "Business/AccountMail/MailComplex.h"
 #include "Runtime/Log.h"
@@ -16,185 +17,14 @@
 #include <QVBoxLayout>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineLoadingInfo>
-#include <QWebEngineProfile>
 #include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
 #include <cstdlib>
-#include <mutex>
-#include <set>
-#include <utility>
 
 #include <unistd.h>
 
 namespace {
-
-std::string CanonicalText(const std::filesystem::path& aPath)
-{
-    std::error_code ec;
-    auto canonical = std::filesystem::weakly_canonical(aPath, ec);
-    return (ec ? aPath.lexically_normal() : canonical).string();
-}
-
-// One profile for every mail view: off the record (nothing written to
-// disk), no scripts, no plugins, nothing that reaches out on its own.
-QWebEngineProfile* MailProfile()
-{
-    static QPointer<QWebEngineProfile> profile;
-    if (!profile) {
-        profile = new QWebEngineProfile(QCoreApplication::instance());
-        profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
-        profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-        profile->setSpellCheckEnabled(false);
-        QWebEngineSettings* settings = profile->settings();
-        settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-        settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
-        settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
-        settings->setAttribute(QWebEngineSettings::JavascriptCanPaste, false);
-        settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-        settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
-        settings->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
-        // A mail's page is a local file: remote loads are decided by the
-        // request guard (so it can count what it refuses), not refused
-        // wholesale by the engine.
-        settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-        settings->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
-        settings->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
-        settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
-        settings->setAttribute(QWebEngineSettings::WebGLEnabled, false);
-        settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
-        settings->setAttribute(QWebEngineSettings::ScreenCaptureEnabled, false);
-        settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
-        settings->setAttribute(QWebEngineSettings::TouchIconsEnabled, false);
-        settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
-        settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
-        settings->setAttribute(QWebEngineSettings::PrintElementBackgrounds, true);
-        settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
-        settings->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowUnknownUrlSchemesFromUserInteraction);
-    }
-    return profile;
-}
-
-// Decides every request a page makes. It may be asked on the engine's own
-// threads, so what it reads is under a lock.
-class TMailRequestGuard : public QWebEngineUrlRequestInterceptor {
-public:
-    explicit TMailRequestGuard(QObject* aParent) : QWebEngineUrlRequestInterceptor(aParent) {}
-
-    void SetPage(const std::filesystem::path& aPage, const std::vector<std::filesystem::path>& aAllowedFiles)
-    {
-        std::set<std::string> allowed;
-        if (!aPage.empty())
-            allowed.insert(CanonicalText(aPage));
-        for (const auto& file : aAllowedFiles)
-            allowed.insert(CanonicalText(file));
-        std::lock_guard lock(FLock);
-        FAllowedFiles = std::move(allowed);
-        FBlockedRemote = 0;
-    }
-    void SetShowPictures(bool aShow)
-    {
-        std::lock_guard lock(FLock);
-        FShowPictures = aShow;
-        FBlockedRemote = 0;
-    }
-    int BlockedRemote() const
-    {
-        std::lock_guard lock(FLock);
-        return FBlockedRemote;
-    }
-    // Called on the GUI thread when the first remote load of a page is refused.
-    std::function<void()> FOnFirstRemoteBlocked;
-
-    void interceptRequest(QWebEngineUrlRequestInfo& aInfo) override
-    {
-        const QUrl url = aInfo.requestUrl();
-        const QString scheme = url.scheme().toLower();
-        bool allow = false;
-        bool remote = false;
-        {
-            std::lock_guard lock(FLock);
-            if (scheme == QLatin1String("file")) {
-                allow = url.isLocalFile() && url.host().isEmpty() &&
-                        FAllowedFiles.count(CanonicalText(url.toLocalFile().toStdString())) > 0;
-            } else if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
-                allow = FShowPictures && aInfo.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeImage;
-                remote = !allow;
-            } else if (scheme == QLatin1String("data") || scheme == QLatin1String("about")) {
-                // Nothing leaves the machine.
-                allow = aInfo.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeSubFrame;
-            } else {
-                // Other ways out are remote too; anything else (an unknown
-                // "cid:" left in the page) is simply nothing of ours.
-                remote = scheme == QLatin1String("ftp") || scheme == QLatin1String("ws") ||
-                         scheme == QLatin1String("wss");
-            }
-            if (remote && ++FBlockedRemote == 1 && FOnFirstRemoteBlocked) {
-                auto notify = FOnFirstRemoteBlocked;
-                QMetaObject::invokeMethod(parent(), [notify] { notify(); }, Qt::QueuedConnection);
-            }
-        }
-        if (!allow)
-            aInfo.block(true);
-    }
-
-private:
-    mutable std::mutex FLock;
-    std::set<std::string> FAllowedFiles;
-    bool FShowPictures = false;
-    int FBlockedRemote = 0;
-};
-
-// Allows only the load the view asked for; a clicked link leaves through
-// the view's link handling, every other navigation is refused.
-class TMailPage : public QWebEnginePage {
-public:
-    // A catcher page stands in for the "window" a link with a target asks
-    // for: it hands the first address it is asked to go to over to the link
-    // handling and is gone again.
-    TMailPage(QWebEngineProfile* aProfile, QObject* aParent, std::function<void(const QUrl&)> aOnLink,
-              bool aCatcher = false)
-        : QWebEnginePage(aProfile, aParent), FOnLink(std::move(aOnLink)), FCatcher(aCatcher)
-    {
-    }
-    // The one main-frame load the next navigation may be.
-    void ExpectLoad(const QUrl& aUrl) { FExpected = aUrl; }
-
-protected:
-    bool acceptNavigationRequest(const QUrl& aUrl, NavigationType aType, bool aIsMainFrame) override
-    {
-        if (FCatcher) {
-            if (auto onLink = std::exchange(FOnLink, nullptr)) {
-                onLink(aUrl);
-                deleteLater();
-            }
-            return false;
-        }
-        if (aIsMainFrame && !FExpected.isEmpty() && aUrl == FExpected && aType != NavigationTypeLinkClicked) {
-            FCurrent = FExpected;
-            FExpected.clear();
-            return true;
-        }
-        // A jump to an anchor of the page itself.
-        if (aIsMainFrame && aType == NavigationTypeLinkClicked && aUrl.hasFragment() && !FCurrent.isEmpty() &&
-            aUrl.adjusted(QUrl::RemoveFragment) == FCurrent)
-            return true;
-        if (aIsMainFrame && aType == NavigationTypeLinkClicked && FOnLink)
-            FOnLink(aUrl);
-        return false;
-    }
-    QWebEnginePage* createWindow(WebWindowType) override
-    {
-        return new TMailPage(profile(), this, FOnLink, true);
-    }
-
-private:
-    std::function<void(const QUrl&)> FOnLink;
-    bool FCatcher = false;
-    QUrl FExpected;
-    QUrl FCurrent;
-};
 
 class THtmlViewImpl final : public IHtmlView {
 public:
