@@ -43,6 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize)
             data.compare(endFragment - 18, 18, "<!--EndFragment-->") != 0)
             std::abort();
     }
+    if (const auto fragment = ClipboardHtmlFragment(input))
+        if (fragment->size() > input.size())
+            std::abort();
     if (const auto html = FilterOfficeHtml(input))
         if (html->size() > input.size())
             std::abort();

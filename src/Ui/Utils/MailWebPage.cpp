@@ -50,6 +50,10 @@ QWebEngineProfile* MailProfile()
         settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
         settings->setAttribute(QWebEngineSettings::PrintElementBackgrounds, true);
         settings->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
+        // Mail that names no font reads in the skin's own face (it has
+        // both Chinese and Latin letters), not the engine's serif.
+        settings->setFontFamily(QWebEngineSettings::StandardFont, QStringLiteral("WenQuanYi Micro Hei"));
+        settings->setFontSize(QWebEngineSettings::DefaultFontSize, 14);
         // A clicked mailto (or tel, or anything else) then reaches the
         // page's navigation check, which hands mailto to our editor and
         // refuses the rest; refused outright, it would never be seen.

@@ -146,6 +146,15 @@ std::optional<std::string> FilterOfficeClipboardHtml(std::string_view aData)
     return data;
 }
 
+std::optional<std::string> ClipboardHtmlFragment(std::string_view aData)
+{
+    const auto begin = HeaderNumber(aData, "StartFragment");
+    const auto end = HeaderNumber(aData, "EndFragment");
+    if (!begin || !end || *begin > *end || *end > aData.size())
+        return std::nullopt;
+    return std::string(aData.substr(*begin, *end - *begin));
+}
+
 std::optional<std::string> FilterOfficeHtml(std::string_view aHtml)
 {
     if (aHtml.find(kOfficeNamespace) == npos)

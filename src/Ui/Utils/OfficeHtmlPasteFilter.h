@@ -17,6 +17,10 @@
 // with VML blocks (then the data is to be used as it is).
 std::optional<std::string> FilterOfficeClipboardHtml(std::string_view aData);
 
+// The fragment of clipboard data (from StartFragment to EndFragment), or
+// nothing when the header does not name one inside the data.
+std::optional<std::string> ClipboardHtmlFragment(std::string_view aData);
+
 // Just the rewriting of the VML blocks, for HTML without the clipboard
 // header (as desktops hand over "text/html"); nothing when there is no
 // office namespace or no VML block.
