@@ -19,7 +19,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
-#include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -106,15 +105,7 @@ public:
             menu.addAction(FPage->action(QWebEnginePage::SelectAll));
             menu.exec(FView->mapToGlobal(aAt));
         });
-        if (aHost) {
-            QLayout* layout = aHost->layout();
-            if (!layout) {
-                layout = new QVBoxLayout(aHost);
-                layout->setContentsMargins(0, 0, 0, 0);
-                layout->setSpacing(0);
-            }
-            layout->addWidget(FView);
-        }
+        FillHost(aHost, FView);
     }
     ~THtmlEditorImpl() override { delete FView.data(); }
 

@@ -14,7 +14,6 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QVBoxLayout>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineSettings>
@@ -61,15 +60,7 @@ public:
             if (FOnLoadFinished)
                 FOnLoadFinished(aInfo.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !aInfo.isErrorPage());
         });
-        if (aHost) {
-            QLayout* layout = aHost->layout();
-            if (!layout) {
-                layout = new QVBoxLayout(aHost);
-                layout->setContentsMargins(0, 0, 0, 0);
-                layout->setSpacing(0);
-            }
-            layout->addWidget(FView);
-        }
+        FillHost(aHost, FView);
     }
     ~THtmlViewImpl() override
     {

@@ -1,7 +1,9 @@
 #include "MailWebPage.h"
 
 #include <QCoreApplication>
+#include <QVBoxLayout>
 #include <QWebEngineSettings>
+#include <QWidget>
 
 #include <utility>
 
@@ -60,6 +62,19 @@ QWebEngineProfile* MailProfile()
         settings->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowUnknownUrlSchemesFromUserInteraction);
     }
     return profile;
+}
+
+void FillHost(QWidget* aHost, QWidget* aView)
+{
+    if (!aHost)
+        return;
+    QLayout* layout = aHost->layout();
+    if (!layout) {
+        layout = new QVBoxLayout(aHost);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+    }
+    layout->addWidget(aView);
 }
 
 // ---- TMailRequestGuard ---------------------------------------------------------

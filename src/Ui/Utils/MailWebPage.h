@@ -20,6 +20,10 @@
 
 QWebEngineProfile* MailProfile();
 
+// Puts aView into aHost (a container element of a skin window), filling it.
+class QWidget;
+void FillHost(QWidget* aHost, QWidget* aView);
+
 // Decides every request a page makes. It may be asked on the engine's own
 // threads, so what it reads is under a lock.
 class TMailRequestGuard : public QWebEngineUrlRequestInterceptor {

@@ -19,25 +19,19 @@
 
 namespace {
 
-class HtmlEditorTest : public RunFolderTest {
+class HtmlEditorTest : public HtmlHostFixture {
 protected:
     void SetUp() override
     {
-        RunFolderTest::SetUp();
-        TDuWindowManager::SetSkinFolder(QUILLMAR_TEST_SKIN);
-        FForm = TDuForm::New<THtmlHostForm>();
-        FForm->Show();
+        HtmlHostFixture::SetUp();
         FEditor = CreateHtmlEditor(FForm->Host);
         FEditor->SetOnLoadFinished([this](bool aOk) { FLoaded = aOk ? 1 : 0; });
     }
     void TearDown() override
     {
         FEditor.reset();
-        FForm.reset();
-        RunFolderTest::TearDown();
+        HtmlHostFixture::TearDown();
     }
-
-    QWebEngineView* WebView() const { return TDuPluginAccess::Widget(FForm->Host)->findChild<QWebEngineView*>(); }
 
     // A page to edit, written into the data folder and loaded.
     bool Load(const std::string& aBody, const std::vector<std::filesystem::path>& aAllowed = {})
@@ -90,7 +84,6 @@ protected:
         Settle(100);
     }
 
-    std::unique_ptr<THtmlHostForm> FForm;
     std::unique_ptr<IHtmlEditor> FEditor;
     int FLoaded = -1;
     int FPages = 0;

@@ -65,7 +65,8 @@ inline QVariant RunOwnScript(QWebEngineView* aView, const QString& aScript)
     return result.value_or(QVariant());
 }
 
-class HtmlViewFixture : public RunFolderTest {
+// A run folder and a shown window of the tests' skin with a host element.
+class HtmlHostFixture : public RunFolderTest {
 protected:
     void SetUp() override
     {
@@ -73,21 +74,35 @@ protected:
         TDuWindowManager::SetSkinFolder(QUILLMAR_TEST_SKIN);
         FForm = TDuForm::New<THtmlHostForm>();
         FForm->Show();
+    }
+    void TearDown() override
+    {
+        FForm.reset();
+        RunFolderTest::TearDown();
+    }
+    QWebEngineView* WebView() const
+    {
+        return TDuPluginAccess::Widget(FForm->Host)->findChild<QWebEngineView*>();
+    }
+
+    std::unique_ptr<THtmlHostForm> FForm;
+};
+
+class HtmlViewFixture : public HtmlHostFixture {
+protected:
+    void SetUp() override
+    {
+        HtmlHostFixture::SetUp();
         FView = CreateHtmlView(FForm->Host);
         FView->SetOnLoadFinished([this](bool aOk) { FLoaded = aOk ? 1 : 0; });
     }
     void TearDown() override
     {
         FView.reset();
-        FForm.reset();
-        RunFolderTest::TearDown();
+        HtmlHostFixture::TearDown();
     }
 
     IHtmlView& View() { return *FView; }
-    QWebEngineView* WebView() const
-    {
-        return TDuPluginAccess::Widget(FForm->Host)->findChild<QWebEngineView*>();
-    }
 
     // A mail of one HTML part and one inline picture, its Content-ID
     // "pic1@quillmar.test".
@@ -154,7 +169,6 @@ protected:
         Settle(150);
     }
 
-    std::unique_ptr<THtmlHostForm> FForm;
     std::unique_ptr<IHtmlView> FView;
     int FLoaded = -1;
     int FMailCount = 0;
