@@ -56,6 +56,10 @@ public:
 
     // Where the window's notifications go; by default DirectUiNotifyProc.
     void SetNotifySink(std::function<void(duPlugin, const duNotify&)> aSink);
+    // Sends a notification the way the toolkit's events are sent (to the
+    // form first): for parts of the skin layer that make their own, such
+    // as a list view moved by the keyboard.
+    void Notify(const duPlugin& aDuPlugin, const duNotify& aDuNotify) { Deliver(aDuPlugin, aDuNotify); }
 
     // The plugin of that name, or an empty handle.
     duPlugin FindDuPlugin(const std::string& aPluginName) const;
