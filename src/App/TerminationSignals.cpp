@@ -34,7 +34,9 @@ TTerminationSignals::TTerminationSignals()
         char byte = 0;
         if (::read(FRead.Get(), &byte, 1) == 1) {
             TLog::O(lolInfo, "程序收到信号 %d，退出消息循环", {static_cast<int>(byte)});
-            QCoreApplication::quit();
+            // Every loop, a modal one too, ends; quit() would first ask the
+            // windows to close, and the main window hides to the tray instead.
+            QCoreApplication::exit(0);
         }
     });
     struct sigaction action {};

@@ -2,8 +2,9 @@
 
 #include "InstanceLock.h"
 
-#include "PlainMainWindow.h"
 #include "SingleInstance.h"
+
+#include "Ui/FrmMain.h"
 
 #include "Business/Data/DataFolder.h"
 #include "Business/Account/AccountManager.h"
@@ -11,23 +12,20 @@
 #include "Business/Server/ServerDriver.h"
 #include "Runtime/Log.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 #include <memory>
 
 namespace {
 
 std::unique_ptr<TSingleInstance> gInstance;
-std::unique_ptr<TPlainMainWindow> gMainWindow;
+std::unique_ptr<TfrmMain> gMainWindow;
 
 void BringMainWindowToFront()
 {
     TLog::O(lolInfo, "程序收到另一实例的显示请求，显示主窗口");
-    if (!gMainWindow)
-        return;
-    gMainWindow->setWindowState(gMainWindow->windowState() & ~Qt::WindowMinimized);
-    gMainWindow->show();
-    gMainWindow->raise();
-    gMainWindow->activateWindow();
+    if (gMainWindow)
+        gMainWindow->BringToFront();
 }
 
 } // namespace
@@ -71,34 +69,26 @@ bool TUi::DataBaseUpdate()
 
 void TUi::CreateForms()
 {
-    gMainWindow = std::make_unique<TPlainMainWindow>();
-    // What the main window's start does first: bring stored data up to date.
-    if (!DataBaseUpdate())
+    gMainWindow = TDuForm::New<TfrmMain>();
+    // Not quit(): that asks the windows to close, and the main window hides.
+    gMainWindow->SetOnQuit([] { QCoreApplication::exit(0); });
+    // The main window's start brings stored data up to date first.
+    if (!gMainWindow->Init())
         throw Exception("数据升级失败");
-    StartAutoReceiveSend();
-    gMainWindow->setWindowTitle(QString::fromUtf8(kApplicationTitle));
-    gMainWindow->show();
-    // Runs once the loop has delivered what show() queued.
+    gMainWindow->Show();
+    // Runs once the loop has delivered what Show queued.
     QTimer::singleShot(0, [] { TLog::O(lolInfo, "主窗口已显示"); });
 }
 
-void TUi::StartAutoReceiveSend()
-{
-    TServerDriver* driver = TServerDriver::ServerDriver();
-    TAccountManager* accounts = TAccountManager::AccountManager();
-    if (!driver || !accounts)
-        return;
-    for (TRcResId* id : *accounts->GetAccounts())
-        driver->UpdateAutoReceiveSendState(TRcResPath::CreateAndAutoRelease({id}));
-}
-
-QWidget* TUi::MainWindow()
+TfrmMain* TUi::MainForm()
 {
     return gMainWindow.get();
 }
 
 void TUi::Shutdown()
 {
+    if (gMainWindow)
+        gMainWindow->UnInit();
     gMainWindow.reset();
     gInstance.reset();
 }

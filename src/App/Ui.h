@@ -4,7 +4,7 @@
 
 #include "Runtime/Singleton.h"
 
-class QWidget;
+class TfrmMain;
 
 class TUi : public TSingletonManager {
 public:
@@ -24,12 +24,12 @@ public:
 
     // The data-file upgrade of this run's data folder; errors go on.
     static bool DataBaseUpdate();
-    // Every account's periodic receive-and-send, as its settings say.
-    static void StartAutoReceiveSend();
 
-    // Builds the first forms and shows the main window.
+    // Builds the first forms and shows the main window (whose start brings
+    // the data up to date and starts each account's automatic receive and
+    // send).
     static void CreateForms();
-    static QWidget* MainWindow();
+    static TfrmMain* MainForm();
     // Drops the forms and the instance guard; runs before the application
     // object goes.
     static void Shutdown();

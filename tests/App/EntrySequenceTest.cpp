@@ -220,6 +220,7 @@ TEST(EntrySequenceTest, NormalRunLogsEveryPhaseAndStopsOnTerm)
                                       "业务层初始化",
                                       "Business.ServerDriver 初始化",
                                       "展现层初始化",
+                                      "主窗体初始化",
                                       "设置程序标题 Quillmar客户端V4.0.0",
                                       "主窗口已显示",
                                       "程序收到信号 15，退出消息循环",

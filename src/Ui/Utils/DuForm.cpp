@@ -8,6 +8,7 @@
 #include "Runtime/TypeName.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QLayout>
 #include <QScreen>
 
@@ -28,7 +29,20 @@ std::string ClassNameOf(const std::type_info& aType)
 
 void TFormHost::reject()
 {
+    // Escape and the close button of a modal window end its loop; a
+    // window that asked to stay open stays.
+    if (FOnCloseRequest && !isModal() && !FOnCloseRequest())
+        return;
     done(TUiFormPrivate::CloseResultOf(*FForm));
+}
+
+void TFormHost::closeEvent(QCloseEvent* aEvent)
+{
+    if (FOnCloseRequest && !isModal() && !FOnCloseRequest()) {
+        aEvent->ignore();
+        return;
+    }
+    QDialog::closeEvent(aEvent);
 }
 
 // ---- TUiForm -------------------------------------------------------------------
@@ -87,6 +101,31 @@ bool TUiForm::IsVisible() const
 int TUiForm::ShowModal()
 {
     return d->Host->exec();
+}
+
+void TUiForm::ShowAsPopup(int aLeft, int aTop)
+{
+    d->Host->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+    d->Host->move(aLeft, aTop);
+    d->Host->show();
+}
+
+void TUiForm::Minimize()
+{
+    d->Host->showMinimized();
+}
+
+void TUiForm::BringToFront()
+{
+    d->Host->setWindowState(d->Host->windowState() & ~Qt::WindowMinimized);
+    d->Host->show();
+    d->Host->raise();
+    d->Host->activateWindow();
+}
+
+void TUiForm::SetOnCloseRequest(std::function<bool()> aProc)
+{
+    d->Host->SetOnCloseRequest(std::move(aProc));
 }
 
 void TUiForm::SetModalResult(int aResult)

@@ -47,6 +47,16 @@ public:
     bool IsVisible() const;
     // Shows the window modally; the result the window ended with.
     int ShowModal();
+    // Shows the window as a pop-up at that screen position: it closes itself
+    // when the user clicks outside it, and runs no loop of its own.
+    void ShowAsPopup(int aLeft, int aTop);
+    // Minimises the window, or brings it back and to the front.
+    void Minimize();
+    void BringToFront();
+    // What the window's own close button (or the window system) does:
+    // by default the window closes; a handler returning false keeps it
+    // open (the main window hides to the tray instead).
+    void SetOnCloseRequest(std::function<bool()> aProc);
     // Ends a modal loop with aResult (and hides the window).
     void SetModalResult(int aResult);
 

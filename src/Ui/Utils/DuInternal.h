@@ -18,6 +18,7 @@
 #include <QUiLoader>
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -149,9 +150,14 @@ class TFormHost : public QDialog {
 public:
     explicit TFormHost(TUiForm* aForm) : FForm(aForm) {}
     void reject() override;
+    void SetOnCloseRequest(std::function<bool()> aProc) { FOnCloseRequest = std::move(aProc); }
+
+protected:
+    void closeEvent(QCloseEvent* aEvent) override;
 
 private:
     TUiForm* FForm;
+    std::function<bool()> FOnCloseRequest;
 };
 
 struct TUiFormPrivate {

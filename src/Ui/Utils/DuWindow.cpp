@@ -630,6 +630,11 @@ duPlugin TDuWindow::TrackPopupMenu(const std::string& aMenuName, int aScreenX, i
     return TDuPluginAccess::Make(menu);
 }
 
+duPlugin TDuWindow::PopupMenu(const std::string& aMenuName)
+{
+    return TDuPluginAccess::Make(d->MenuNamed(ToQ(aMenuName)));
+}
+
 duPlugin TDuWindow::TrackPopupMenuAtCursor(const std::string& aMenuName, int aDx, int aDy)
 {
     const QPoint at = QCursor::pos();

@@ -100,6 +100,9 @@ public:
     // skin has no such menu.
     duPlugin TrackPopupMenu(const std::string& aMenuName, int aScreenX, int aScreenY);
     duPlugin TrackPopupMenuAtCursor(const std::string& aMenuName, int aDx = 0, int aDy = 0);
+    // The skin's popup menu of that name, made for this window but not
+    // shown (the tray icon's menu); empty when the skin has none.
+    duPlugin PopupMenu(const std::string& aMenuName);
 
     // Images and styles made at run time.
     std::string LoadExternalImage(const std::string& aFileName, bool aOriginalFile);
