@@ -5,6 +5,7 @@
 #include "SingleInstance.h"
 
 #include "Ui/FrmMain.h"
+#include "Ui/FrmSendReceivePressInfo.h"
 
 #include "Business/Data/DataFolder.h"
 #include "Business/Account/AccountManager.h"
@@ -20,6 +21,7 @@ namespace {
 
 std::unique_ptr<TSingleInstance> gInstance;
 std::unique_ptr<TfrmMain> gMainWindow;
+std::unique_ptr<TfrmSendReceivePressInfo> gProgressWindow;
 
 void BringMainWindowToFront()
 {
@@ -69,6 +71,10 @@ bool TUi::DataBaseUpdate()
 
 void TUi::CreateForms()
 {
+    // The progress window hears the scheduler from the start; it shows
+    // itself when something goes wrong.
+    gProgressWindow = TDuForm::New<TfrmSendReceivePressInfo>();
+    gProgressWindow->Attach();
     gMainWindow = TDuForm::New<TfrmMain>();
     // Not quit(): that asks the windows to close, and the main window hides.
     gMainWindow->SetOnQuit([] { QCoreApplication::exit(0); });
@@ -90,5 +96,8 @@ void TUi::Shutdown()
     if (gMainWindow)
         gMainWindow->UnInit();
     gMainWindow.reset();
+    if (gProgressWindow)
+        gProgressWindow->Detach();
+    gProgressWindow.reset();
     gInstance.reset();
 }

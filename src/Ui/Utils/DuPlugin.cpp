@@ -610,6 +610,8 @@ std::string duPlugin::GetItemText(int aIndex) const
 int duPlugin::GetSelectedIndex() const
 {
     DU_OBJECT;
+    if (auto* tabs = qobject_cast<QTabWidget*>(o))
+        return tabs->currentIndex();
     if (auto* combo = qobject_cast<QComboBox*>(o))
         return combo->currentIndex();
     if (auto* list = ListBoxOf(o))
@@ -620,7 +622,9 @@ int duPlugin::GetSelectedIndex() const
 void duPlugin::SetSelectedIndex(int aIndex) const
 {
     DU_OBJECT;
-    if (auto* combo = qobject_cast<QComboBox*>(o))
+    if (auto* tabs = qobject_cast<QTabWidget*>(o))
+        tabs->setCurrentIndex(aIndex);
+    else if (auto* combo = qobject_cast<QComboBox*>(o))
         combo->setCurrentIndex(aIndex);
     else if (auto* list = ListBoxOf(o))
         list->setCurrentRow(aIndex);
