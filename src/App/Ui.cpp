@@ -78,6 +78,7 @@ void TUi::CreateForms()
     gMainWindow = TDuForm::New<TfrmMain>();
     // Not quit(): that asks the windows to close, and the main window hides.
     gMainWindow->SetOnQuit([] { QCoreApplication::exit(0); });
+    gMainWindow->SetOnShowProgress([] { gProgressWindow->BringToFront(); });
     // The main window's start brings stored data up to date first.
     if (!gMainWindow->Init())
         throw Exception("数据升级失败");

@@ -98,6 +98,7 @@ void TfrmMain::RegisterDuPlugin()
             });
     });
     RegisterDuPluginNotifyEvent("N33", DUNM_MENU_ITEM, [this](duPlugin, const duNotify&) { ShowFromTray(); });
+    RegisterDuPluginNotifyEvent("N35", DUNM_MENU_ITEM, [this](duPlugin, const duNotify&) { ReceiveAndSendNow(); });
     RegisterDuPluginNotifyEvent("N34", DUNM_MENU_ITEM, [this](duPlugin, const duNotify&) {
         if (FOnQuit)
             FOnQuit();
@@ -220,6 +221,7 @@ void TfrmMain::ShowMailCount()
     if (TRcResPath* inbox = folders->GetStandardFolderResPath(FCurrAccountResPath.Get(), aftInBox))
         unread = mails->GetNotReadedMailCount(inbox);
     const std::string text = FormatText("%d封未读", {unread});
+    FLabMailCount2.SetStyle(unread > 0 ? "main_count" : "main_count_none");
     FLabMailCount2.SetText(text);
     FLabMailCount2.SetWidth(GetTextWidthForStyle(FLabMailCount2.GetStyle(), text));
     FLabMailCount3.SetText("邮件");
@@ -236,6 +238,17 @@ void TfrmMain::OpenAccountChooser()
                         TRcRef<TRcResPath> chosen = TRcRef<TRcResPath>::Retain(aChosen);
                         AppendDelayBlock([this, chosen] { ChangeCurrAccount(chosen.Get()); });
                     });
+}
+
+void TfrmMain::ReceiveAndSendNow()
+{
+    TServerDriver* driver = TServerDriver::ServerDriver();
+    if (!FCurrAccountResPath || !driver)
+        return;
+    if (FOnShowProgress)
+        FOnShowProgress();
+    driver->PriorityReceive(FCurrAccountResPath.Get());
+    driver->PrioritySend(FCurrAccountResPath.Get());
 }
 
 bool TfrmMain::HidesToTray() const

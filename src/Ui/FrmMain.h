@@ -55,6 +55,11 @@ public:
     bool HidesToTray() const;
     // Quits the program (the tray menu's "退出").
     void SetOnQuit(std::function<void()> aProc) { FOnQuit = std::move(aProc); }
+    // Shows the send/receive progress (the tray menu's "立即收发邮件").
+    void SetOnShowProgress(std::function<void()> aProc) { FOnShowProgress = std::move(aProc); }
+    // Receives and sends the current account's mail now, before the
+    // scheduler's next round.
+    void ReceiveAndSendNow();
 
 protected:
     std::string GetDuWindowName() const override { return kWindowName; }
@@ -79,5 +84,6 @@ private:
     std::unique_ptr<TDuTrayIcon> FTray;
     std::unique_ptr<TFrmMainCutUser> FChooser;
     std::function<void()> FOnQuit;
+    std::function<void()> FOnShowProgress;
     bool FInited = false;
 };

@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QStyle>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTextEdit>
 
@@ -580,10 +581,16 @@ void duPlugin::ClearItems() const
 void duPlugin::AddItem(const std::string& aText) const
 {
     DU_OBJECT;
-    if (auto* combo = qobject_cast<QComboBox*>(o))
+    if (auto* combo = qobject_cast<QComboBox*>(o)) {
         combo->addItem(ToQ(aText));
-    else if (auto* list = ListBoxOf(o))
+    } else if (auto* list = ListBoxOf(o)) {
+        // A list read at its end (a log) follows what is added.
+        QScrollBar* bar = list->verticalScrollBar();
+        const bool atEnd = !bar || bar->value() >= bar->maximum();
         list->addItem(ToQ(aText));
+        if (atEnd)
+            list->scrollToBottom();
+    }
 }
 
 int duPlugin::GetItemCount() const
