@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 
 class TTestMain : public TfrmMain {
@@ -121,6 +123,10 @@ TEST_F(FrmMainTest, TheChooserSwitchesTheAccountAndEveryListenerHearsItOnce)
                        (aData->ChildPlugin("frmMainCutUser_Checked_").IsChecked() ? " ✓" : ""));
     });
     EXPECT_EQ(rows, (std::vector<std::string>{"sales@example.com", "export@example.com ✓"}));
+    if (const char* dir = std::getenv("QUILLMAR_SCREENSHOT_DIR")) {
+        form.SaveScreenshot(std::string(dir) + "/quillmar-main-window.png");
+        chooser->SaveScreenshot(std::string(dir) + "/quillmar-account-chooser.png");
+    }
 
     // The user picks the first row.
     chooser->ListView()->SelectWithGroupAndRow(-1, 0);
