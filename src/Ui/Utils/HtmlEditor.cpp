@@ -298,10 +298,15 @@ private:
         }
         if (aData->hasImage()) {
             const QImage image = qvariant_cast<QImage>(aData->imageData());
-            const auto file = TRcMailComplex::GetTempFileName("pasted.png");
-            if (!image.isNull() && image.save(QString::fromStdString(file.string()), "PNG")) {
-                InsertPicture(file);
-                return;
+            try {
+                const auto file = TRcMailComplex::GetTempFileName("pasted.png");
+                if (!image.isNull() && image.save(QString::fromStdString(file.string()), "PNG")) {
+                    InsertPicture(file);
+                    return;
+                }
+            } catch (const std::exception& e) {
+                // No working folder: the picture cannot be kept; the text goes in.
+                TLog::O(lolWorn, "粘贴的图片不能保存：%s", {e.what()});
             }
         }
         if (aData->hasUrls()) {
