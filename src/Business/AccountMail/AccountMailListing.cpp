@@ -37,6 +37,26 @@ TRcResIdList* TAccountMailManager::GetMails(TRcResPath* aFolderResPath, const TG
     return ids;
 }
 
+TRcResIdList* TAccountMailManager::GetFirstMails(TRcResPath* aFolderResPath, const TGetMailsOpertion* aOpertion,
+                                                int aLimit)
+{
+    const auto folder = MailFolderOf(aFolderResPath);
+    if (!folder)
+        return nullptr;
+    const TGetMailsOpertion* opertion = aOpertion ? aOpertion : FDefaultGetMailsOpertion.Get();
+    const TMailFilter filter(opertion);
+    auto* ids = TRcResIdList::CreateAndAutoRelease();
+    if (aLimit <= 0)
+        return ids;
+    TSqliteDbMail::ListFolderWhile(*folder->Account, folder->Code, opertion->FSortMode,
+                                   [&](const TSqliteDbMail::TListRow& aRow) {
+                                       if (filter.Passes(aRow.Subject, aRow.From, aRow.To))
+                                           ids->Add(MailId(aRow.Id));
+                                       return ids->Count() < aLimit;
+                                   });
+    return ids;
+}
+
 int TAccountMailManager::GetNotReadedMailCount(TRcResPath* aFolderResPath, const TGetMailsOpertion* aOpertion)
 {
     const auto folder = MailFolderOf(aFolderResPath);

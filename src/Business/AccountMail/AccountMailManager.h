@@ -61,6 +61,9 @@ public:
 
     // Listing. Ids are of type rtAccountMail; lists are autoreleased.
     TRcResIdList* GetMails(TRcResPath* aFolderResPath, const TGetMailsOpertion* aOpertion = nullptr);
+    // The first aLimit mails of that listing (what a list's first screen
+    // shows before the whole listing is ready).
+    TRcResIdList* GetFirstMails(TRcResPath* aFolderResPath, const TGetMailsOpertion* aOpertion, int aLimit);
     int GetNotReadedMailCount(TRcResPath* aFolderResPath, const TGetMailsOpertion* aOpertion = nullptr);
     // Every mail of the account, whatever its folder.
     TRcResIdList* GetAllMails(TRcResPath* aResPath);

@@ -115,6 +115,16 @@ std::vector<TSqliteDbMail::TListRow> TSqliteDbMail::ListFolder(TSQLiteDatabase& 
     return ListRows(table);
 }
 
+void TSqliteDbMail::ListFolderWhile(TSQLiteDatabase& aDb, int aFolderCode, TGetMailsOpertionSortMode aSortMode,
+                                    const std::function<bool(const TListRow&)>& aRow)
+{
+    TSQLiteUniTable table(aDb, SortQuery(aSortMode));
+    table.BindInteger(1, aFolderCode);
+    for (; !table.Eof(); table.Next())
+        if (!aRow({table.FieldAsString(0), table.FieldAsString(1), table.FieldAsString(2), table.FieldAsString(3)}))
+            return;
+}
+
 void TSqliteDbMail::SaveHeader(TSQLiteDatabase& aDb, const THeaderRow& aHeader)
 {
     aDb.ExecSQL("replace into [MailHeader]([uid], [Data], [FromAddress], [Subject]) values(?, ?, ?, ?)",

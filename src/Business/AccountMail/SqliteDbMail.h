@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <functional>
 #include <vector>
 
 #include "Mail.h"
@@ -44,6 +45,10 @@ public:
                          TMailSendReceiveState aState);
     // The mails of one folder in the order of the sort mode.
     static std::vector<TListRow> ListFolder(TSQLiteDatabase& aDb, int aFolderCode, TGetMailsOpertionSortMode aSortMode);
+    // The same rows in the same order, handed over one by one until aRow
+    // answers false (a first screen needs only the first few).
+    static void ListFolderWhile(TSQLiteDatabase& aDb, int aFolderCode, TGetMailsOpertionSortMode aSortMode,
+                                const std::function<bool(const TListRow&)>& aRow);
     // The select texts of the five sort modes; the folder code is bound.
     static const char* SortQuery(TGetMailsOpertionSortMode aSortMode);
 

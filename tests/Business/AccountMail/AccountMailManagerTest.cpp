@@ -375,6 +375,20 @@ TEST_F(AccountMailManagerTest, SortOrdersAndTheResourceManager)
         opertion->FSortMode = static_cast<TGetMailsOpertionSortMode>(mode);
         EXPECT_EQ(Listed(aftInBox, opertion.Get()), expected[mode]) << mode;
     }
+    // A first screen: the same order, cut short; a filter counts only
+    // the mails that pass it.
+    for (int mode = gmosmDefault; mode <= gmosmNoReadedFlag; ++mode) {
+        auto opertion = MakeRc<TGetMailsOpertion>();
+        opertion->FSortMode = static_cast<TGetMailsOpertionSortMode>(mode);
+        std::vector<std::string> first;
+        for (TRcResId* id : *Manager()->GetFirstMails(Folder(aftInBox), opertion.Get(), 2))
+            first.push_back(FNames[id->Id()]);
+        EXPECT_EQ(first, std::vector<std::string>(expected[mode].begin(), expected[mode].begin() + 2)) << mode;
+    }
+    auto onlyA = MakeRc<TGetMailsOpertion>();
+    onlyA->FSubjectContainText = "A";
+    EXPECT_EQ(Manager()->GetFirstMails(Folder(aftInBox), onlyA.Get(), 10)->Count(), 2);
+    EXPECT_EQ(Manager()->GetFirstMails(Folder(aftInBox), nullptr, 0)->Count(), 0);
     EXPECT_EQ(Manager()->GetNotReadedMailCount(Folder(aftInBox)), 1);
     EXPECT_EQ(Manager()->GetAllMails(Folder(aftInBox))->Count(), 4);
     EXPECT_EQ(Manager()->GetMails(Folder(aftAll)), nullptr);
