@@ -6,6 +6,7 @@
 #include "Runtime/AsciiText.h"
 
 #include <algorithm>
+#include <limits>
 
 using namespace mailstore;
 
@@ -25,16 +26,8 @@ std::optional<std::string> SingleAddress(const std::string& aText)
 
 TRcResIdList* TAccountMailManager::GetMails(TRcResPath* aFolderResPath, const TGetMailsOpertion* aOpertion)
 {
-    const auto folder = MailFolderOf(aFolderResPath);
-    if (!folder)
-        return nullptr;
-    const TGetMailsOpertion* opertion = aOpertion ? aOpertion : FDefaultGetMailsOpertion.Get();
-    const TMailFilter filter(opertion);
-    auto* ids = TRcResIdList::CreateAndAutoRelease();
-    for (const auto& row : TSqliteDbMail::ListFolder(*folder->Account, folder->Code, opertion->FSortMode))
-        if (filter.Passes(row.Subject, row.From, row.To))
-            ids->Add(MailId(row.Id));
-    return ids;
+    // Streamed like a first screen without an end: no copy of every row.
+    return GetFirstMails(aFolderResPath, aOpertion, std::numeric_limits<int>::max());
 }
 
 TRcResIdList* TAccountMailManager::GetFirstMails(TRcResPath* aFolderResPath, const TGetMailsOpertion* aOpertion,

@@ -110,9 +110,12 @@ const char* TSqliteDbMail::SortQuery(TGetMailsOpertionSortMode aSortMode)
 std::vector<TSqliteDbMail::TListRow> TSqliteDbMail::ListFolder(TSQLiteDatabase& aDb, int aFolderCode,
                                                                TGetMailsOpertionSortMode aSortMode)
 {
-    TSQLiteUniTable table(aDb, SortQuery(aSortMode));
-    table.BindInteger(1, aFolderCode);
-    return ListRows(table);
+    std::vector<TListRow> rows;
+    ListFolderWhile(aDb, aFolderCode, aSortMode, [&](const TListRow& aRow) {
+        rows.push_back(aRow);
+        return true;
+    });
+    return rows;
 }
 
 void TSqliteDbMail::ListFolderWhile(TSQLiteDatabase& aDb, int aFolderCode, TGetMailsOpertionSortMode aSortMode,

@@ -19,7 +19,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
-#include <QWebEngineLoadingInfo>
 #include <QWebEngineScript>
 #include <QWebEngineView>
 
@@ -83,17 +82,13 @@ public:
         FPage = new TMailPage(MailProfile(), FView, {});
         FPage->setUrlRequestInterceptor(FGuard);
         FView->setPage(FPage);
-        QObject::connect(FPage, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& aInfo) {
-            if (aInfo.status() == QWebEngineLoadingInfo::LoadStartedStatus || aInfo.url() != FLoading)
-                return;
-            FLoading.clear();
-            const bool ok = aInfo.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !aInfo.isErrorPage();
+        FPage->FOnOwnLoadFinished = [this](bool ok) {
             if (ok)
                 RunOwn(QStringLiteral("document.designMode = 'on'; document.execCommand('styleWithCSS', false, false);"));
             WatchInput();
             if (FOnLoadFinished)
                 FOnLoadFinished(ok);
-        });
+        };
         // Our own menu: the engine's would paste around the filter.
         FView->setContextMenuPolicy(Qt::CustomContextMenu);
         QObject::connect(FView, &QWidget::customContextMenuRequested, this, [this](const QPoint& aAt) {
@@ -117,9 +112,7 @@ public:
         FInserted.clear();
         FGuard->SetPage(aPage, aAllowedFiles);
         const QUrl url = QUrl::fromLocalFile(QString::fromStdString(aPage.string()));
-        FLoading = url;
-        FPage->ExpectLoad(url);
-        FPage->load(url);
+        FPage->LoadOwn(url);
     }
     void SetOnLoadFinished(std::function<void(bool)> aProc) override { FOnLoadFinished = std::move(aProc); }
 
@@ -325,7 +318,6 @@ private:
     TMailRequestGuard* FGuard = nullptr;
     TMailPage* FPage = nullptr;
     QPointer<QWidget> FWatched;
-    QUrl FLoading;
     std::vector<std::filesystem::path> FInserted;
     std::function<void(bool)> FOnLoadFinished;
 };

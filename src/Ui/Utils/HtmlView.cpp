@@ -15,7 +15,6 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QWebEngineContextMenuRequest>
-#include <QWebEngineLoadingInfo>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -51,15 +50,10 @@ public:
         FPage = new TMailPage(MailProfile(), FView, [this](const QUrl& aUrl) { OnLink(aUrl); });
         FPage->setUrlRequestInterceptor(FGuard);
         FView->setPage(FPage);
-        // Only the end of the load the view started counts: a refused
-        // navigation of the page ends in a "load" of its own.
-        QObject::connect(FPage, &QWebEnginePage::loadingChanged, FView, [this](const QWebEngineLoadingInfo& aInfo) {
-            if (aInfo.status() == QWebEngineLoadingInfo::LoadStartedStatus || aInfo.url() != FLoading)
-                return;
-            FLoading.clear();
+        FPage->FOnOwnLoadFinished = [this](bool aOk) {
             if (FOnLoadFinished)
-                FOnLoadFinished(aInfo.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !aInfo.isErrorPage());
-        });
+                FOnLoadFinished(aOk);
+        };
         FillHost(aHost, FView);
     }
     ~THtmlViewImpl() override
@@ -195,9 +189,7 @@ private:
         FGuard->SetPage(FPagePath, FAllowedFiles);
         const QUrl url = FPagePath.empty() ? QUrl(QStringLiteral("about:blank"))
                                            : QUrl::fromLocalFile(QString::fromStdString(FPagePath.string()));
-        FLoading = url;
-        FPage->ExpectLoad(url);
-        FPage->load(url);
+        FPage->LoadOwn(url);
     }
 
     void OnLink(const QUrl& aUrl)
@@ -221,7 +213,6 @@ private:
     std::filesystem::path FPagePath;
     std::vector<std::filesystem::path> FAllowedFiles;
     bool FShowPictures = false;
-    QUrl FLoading;   // the page being loaded, until its load ends
     std::function<void(bool)> FOnLoadFinished;
     std::function<void(const std::string&)> FOnMailto;
     std::function<void()> FOnRemoteBlocked;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineSettings>
 #include <QWidget>
 
@@ -149,6 +150,20 @@ TMailPage::TMailPage(QWebEngineProfile* aProfile, QObject* aParent, std::functio
                      bool aCatcher)
     : QWebEnginePage(aProfile, aParent), FOnLink(std::move(aOnLink)), FCatcher(aCatcher)
 {
+    QObject::connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& aInfo) {
+        if (aInfo.status() == QWebEngineLoadingInfo::LoadStartedStatus || FLoading.isEmpty() || aInfo.url() != FLoading)
+            return;
+        FLoading.clear();
+        if (FOnOwnLoadFinished)
+            FOnOwnLoadFinished(aInfo.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !aInfo.isErrorPage());
+    });
+}
+
+void TMailPage::LoadOwn(const QUrl& aUrl)
+{
+    FExpected = aUrl;
+    FLoading = aUrl;
+    load(aUrl);
 }
 
 bool TMailPage::acceptNavigationRequest(const QUrl& aUrl, NavigationType aType, bool aIsMainFrame)

@@ -57,8 +57,11 @@ public:
     // handling and is gone again.
     TMailPage(QWebEngineProfile* aProfile, QObject* aParent, std::function<void(const QUrl&)> aOnLink,
               bool aCatcher = false);
-    // The one main-frame load the next navigation may be.
-    void ExpectLoad(const QUrl& aUrl) { FExpected = aUrl; }
+    // Loads aUrl as the page's own load: the one main-frame navigation
+    // allowed. Only the end of that load reaches FOnOwnLoadFinished (a refused
+    // navigation of the page ends in a "load" of its own).
+    void LoadOwn(const QUrl& aUrl);
+    std::function<void(bool aOk)> FOnOwnLoadFinished;
 
 protected:
     bool acceptNavigationRequest(const QUrl& aUrl, NavigationType aType, bool aIsMainFrame) override;
@@ -69,4 +72,5 @@ private:
     bool FCatcher = false;
     QUrl FExpected;
     QUrl FCurrent;
+    QUrl FLoading;   // the own load under way, until it ends
 };
