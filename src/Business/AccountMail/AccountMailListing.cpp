@@ -41,12 +41,17 @@ TRcResIdList* TAccountMailManager::GetFirstMails(TRcResPath* aFolderResPath, con
     auto* ids = TRcResIdList::CreateAndAutoRelease();
     if (aLimit <= 0)
         return ids;
+    // Identifiers first, objects after the query: the statement (and the
+    // connection's lock) is held no longer than the rows take to read.
+    std::vector<std::string> passed;
     TSqliteDbMail::ListFolderWhile(*folder->Account, folder->Code, opertion->FSortMode,
                                    [&](const TSqliteDbMail::TListRow& aRow) {
                                        if (filter.Passes(aRow.Subject, aRow.From, aRow.To))
-                                           ids->Add(MailId(aRow.Id));
-                                       return ids->Count() < aLimit;
+                                           passed.push_back(aRow.Id);
+                                       return static_cast<int>(passed.size()) < aLimit;
                                    });
+    for (const std::string& id : passed)
+        ids->Add(MailId(id));
     return ids;
 }
 
