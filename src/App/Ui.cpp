@@ -5,6 +5,7 @@
 #include "SingleInstance.h"
 
 #include "Ui/FrmMain.h"
+#include "Ui/Mail/FrmMailListView.h"
 #include "Ui/FrmSendReceivePressInfo.h"
 
 #include "Business/Data/DataFolder.h"
@@ -79,6 +80,12 @@ void TUi::CreateForms()
     // Not quit(): that asks the windows to close, and the main window hides.
     gMainWindow->SetOnQuit([] { QCoreApplication::exit(0); });
     gMainWindow->SetOnShowProgress([] { gProgressWindow->BringToFront(); });
+    TfrmMailListView::SetShowProgressProc([] { gProgressWindow->BringToFront(); });
+    // The mail window, once open, follows the account chosen in the main window.
+    gMainWindow->AddCurrAccountListener([](TRcResPath* aAccount) {
+        if (TfrmMailListView* mailWindow = TfrmMailListView::Instance())
+            mailWindow->SetCurrAccountResPath(aAccount);
+    });
     // The main window's start brings stored data up to date first.
     if (!gMainWindow->Init())
         throw Exception("数据升级失败");
@@ -94,6 +101,8 @@ TfrmMain* TUi::MainForm()
 
 void TUi::Shutdown()
 {
+    TfrmMailListView::FreeInstance();
+    TfrmMailListView::SetShowProgressProc({});
     if (gMainWindow)
         gMainWindow->UnInit();
     gMainWindow.reset();

@@ -60,3 +60,19 @@ std::string SafeFileName(std::string_view aName, std::string_view aFallback)
     }
     return name.empty() ? std::string(aFallback) : name;
 }
+
+std::string NumberedFileName(std::string_view aSafeName, int aNumber)
+{
+    if (aNumber <= 0)
+        return std::string(aSafeName);
+    const std::size_t dot = aSafeName.rfind('.');
+    const bool hasExtension =
+        dot != std::string_view::npos && dot > 0 && aSafeName.size() - dot <= kMaxExtensionBytes;
+    const std::string_view stem = hasExtension ? aSafeName.substr(0, dot) : aSafeName;
+    std::string suffix = " (";
+    suffix.append(std::to_string(aNumber)).append(")");
+    if (hasExtension)
+        suffix.append(aSafeName.substr(dot));
+    std::string name(stem.substr(0, CharacterBoundary(stem, kMaxFileNameBytes - suffix.size())));
+    return name.append(suffix);
+}

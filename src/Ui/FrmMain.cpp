@@ -1,5 +1,6 @@
 #include "FrmMain.h"
 
+#include "Ui/Mail/FrmMailListView.h"
 #include "Ui/Utils/WarnWnd.h"
 
 #include "Business/Account/AccountFolder.h"
@@ -86,8 +87,7 @@ void TfrmMain::RegisterDuPlugin()
     on("btn_mail_main_p_tg", [this] { ShowMissingWindow("推广窗口还在建设中。"); });
     on("btn_main_p_product", [this] { ShowMissingWindow("产品窗口还在建设中。"); });
     on("btn_main_p_contacts", [this] { ShowMissingWindow("联系人窗口还在建设中。"); });
-    on("btn_main_p_mail",
-       [this] { ShowMissingWindow("邮件列表窗口还在建设中，请先用 quillmar-cli list 和 show 查看邮件。"); });
+    on("btn_main_p_mail", [this] { ShowMailWindow(); });
     on("btn_main_setaccount", [this] {
         if (FCurrAccountResPath)
             ShowMissingWindow("设置窗口还在建设中，请先用 quillmar-cli account 管理账户。");
@@ -274,6 +274,14 @@ void TfrmMain::DeferredStartupCheck()
     // The update check joins here once it exists; then the platform hears
     // which accounts this client has (once its requests exist).
     if (!FCurrAccountResPath)
+        ShowMissingWindow("还没有邮件账户。新建账户窗口还在建设中，请先用 quillmar-cli account add 添加账户。");
+}
+
+void TfrmMain::ShowMailWindow()
+{
+    if (FCurrAccountResPath)
+        TfrmMailListView::ShowFrm(FCurrAccountResPath.Get());
+    else
         ShowMissingWindow("还没有邮件账户。新建账户窗口还在建设中，请先用 quillmar-cli account add 添加账户。");
 }
 

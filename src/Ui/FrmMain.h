@@ -67,6 +67,8 @@ protected:
     void RegisterDuPlugin() override;
     // A window that is not built yet: a message box says so.
     virtual void ShowMissingWindow(const std::string& aText);
+    // The mail window of the current account.
+    virtual void ShowMailWindow();
 
 private:
     class TAccountObserver;

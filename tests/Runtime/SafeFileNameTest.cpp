@@ -77,6 +77,16 @@ TEST(SafeFileNameTest, LongNamesStopAtACharacterAndKeepTheirExtension)
     EXPECT_EQ(ascii.size(), kMaxFileNameBytes);
     EXPECT_EQ(ascii.substr(ascii.size() - 4), ".pdf");
     EXPECT_EQ(SafeFileName(std::string(255, 'b'), "f"), std::string(255, 'b'));
+
+    // The tries at a free name fit too, their number and extension whole.
+    for (const std::string& full : {cut, ascii, std::string(255, 'b')}) {
+        const std::string numbered = NumberedFileName(full, 12);
+        EXPECT_LE(numbered.size(), kMaxFileNameBytes);
+        EXPECT_TRUE(ValidUtf8(numbered));
+        EXPECT_TRUE(numbered.ends_with(full.ends_with(".pdf") ? " (12).pdf" : " (12)")) << numbered;
+    }
+    EXPECT_EQ(NumberedFileName("x.sh", 0), "x.sh");
+    EXPECT_EQ(NumberedFileName("x.sh", 1), "x (1).sh");
 }
 
 } // namespace

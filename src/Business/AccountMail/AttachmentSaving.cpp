@@ -31,18 +31,6 @@ private:
     int FFd;
 };
 
-// "name (n).ext" for the n-th try; the extension stays last.
-std::string Numbered(const std::string& aName, int aNumber)
-{
-    if (aNumber == 0)
-        return aName;
-    const std::size_t dot = aName.rfind('.');
-    const bool hasExtension = dot != std::string::npos && dot > 0 && aName.size() - dot <= 16;
-    const std::string stem = hasExtension ? aName.substr(0, dot) : aName;
-    const std::string extension = hasExtension ? aName.substr(dot) : std::string();
-    return SafeFileName(stem + " (" + std::to_string(aNumber) + ")" + extension, aName);
-}
-
 bool WriteAll(int aFd, const char* aData, std::size_t aSize)
 {
     while (aSize > 0) {
@@ -63,23 +51,29 @@ bool WriteAll(int aFd, const char* aData, std::size_t aSize)
 std::filesystem::path SaveAttachmentAs(const std::filesystem::path& aSource, const std::filesystem::path& aFolder,
                                        const std::string& aName)
 {
+    return SaveFileAs(aSource, aFolder, aName, "attachment.dat", "附件");
+}
+
+std::filesystem::path SaveFileAs(const std::filesystem::path& aSource, const std::filesystem::path& aFolder,
+                                 const std::string& aName, std::string_view aFallback, const std::string& aWhat)
+{
     TFd source(::open(aSource.c_str(), O_RDONLY | O_CLOEXEC));
     if (source.Get() < 0)
-        throw Exception(FormatText("附件文件不能读取：%s", {std::strerror(errno)}));
-    const std::string safe = SafeFileName(aName, "attachment.dat");
+        throw Exception(FormatText("%s文件不能读取：%s", {aWhat, std::strerror(errno)}));
+    const std::string safe = SafeFileName(aName, aFallback);
 
     // Created exclusively: an existing file is never touched, and a file
     // made between the check and the write cannot be overwritten either.
     std::filesystem::path target;
     int fd = -1;
     for (int n = 0; n < 10000 && fd < 0; ++n) {
-        target = aFolder / Numbered(safe, n);
+        target = aFolder / NumberedFileName(safe, n);
         fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (fd < 0 && errno != EEXIST)
-            throw Exception(FormatText("附件不能保存到 %s：%s", {aFolder.string(), std::strerror(errno)}));
+            throw Exception(FormatText("%s不能保存到 %s：%s", {aWhat, aFolder.string(), std::strerror(errno)}));
     }
     if (fd < 0)
-        throw Exception(FormatText("附件不能保存到 %s：没有空闲的文件名", {aFolder.string()}));
+        throw Exception(FormatText("%s不能保存到 %s：没有空闲的文件名", {aWhat, aFolder.string()}));
     TFd out(fd);
     // No execute bits, whatever the umask or the name says.
     ::fchmod(out.Get(), 0644);
@@ -107,7 +101,7 @@ std::filesystem::path SaveAttachmentAs(const std::filesystem::path& aSource, con
         const std::string error = std::strerror(errno);
         std::error_code ec;
         std::filesystem::remove(target, ec);
-        throw Exception(FormatText("附件保存失败：%s", {error}));
+        throw Exception(FormatText("%s保存失败：%s", {aWhat, error}));
     }
     return target;
 }

@@ -5,6 +5,7 @@
 #include "Business/Account/AccountManager.h"
 #include "Business/AccountMail/AccountMailManager.h"
 #include "Business/AccountMail/MailComplex.h"
+#include "Business/AccountMail/ReadReceipt.h"
 #include "Business/Data/WholeFile.h"
 #include "Business/Mime/AddressList.h"
 #include "Business/Mime/MessageIo.h"
@@ -217,6 +218,20 @@ TEST_F(SmtpSendTest, OneRecipientRefusedIsNamedAndTheOthersGetTheMail)
     for (const std::string& info : FEvents->Texts("info"))
         named = named || info.find("nobody@example.com (550 no such user)") != std::string::npos;
     EXPECT_TRUE(named);
+}
+
+TEST_F(SmtpSendTest, AQueuedReadReceiptGoesOutWithTheNextSend)
+{
+    const std::size_t before = Smtp().Messages().size();
+    TRcResPath* receipt = QueueReadReceipt(Account(), {"Read: ", "Read by ", "Subject: ", "At: "}, "offer",
+                                           "orig-1@example.com", "buyer@example.com", Now());
+    Send();
+    const auto messages = Smtp().WaitForMessages(before + 1);
+    ASSERT_EQ(messages.size(), before + 1);
+    EXPECT_EQ(messages.back().To, std::vector<std::string>{"buyer@example.com"});
+    EXPECT_NE(messages.back().Data.find("Subject: Read: offer\r\n"), std::string::npos) << messages.back().Data;
+    EXPECT_NE(messages.back().Data.find("References: <orig-1@example.com>\r\n"), std::string::npos);
+    EXPECT_EQ(Where(receipt).first, aftOutBox);
 }
 
 TEST_F(SmtpSendTest, SmtpTakesThePop3LoginWhenToldTo)
