@@ -49,7 +49,9 @@ TRcResIdList* TAccountMailManager::GetFirstMails(TRcResPath* aFolderResPath, con
                                        if (filter.Passes(aRow.Subject, aRow.From, aRow.To))
                                            passed.push_back(aRow.Id);
                                        return static_cast<int>(passed.size()) < aLimit;
-                                   });
+                                   },
+                                   // A screenful without a search stops after that many rows.
+                                   filter.Empty() && aLimit <= 1000);
     for (const std::string& id : passed)
         ids->Add(MailId(id));
     return ids;
@@ -61,6 +63,10 @@ int TAccountMailManager::GetNotReadedMailCount(TRcResPath* aFolderResPath, const
     if (!folder)
         return 0;
     const TMailFilter filter(aOpertion);
+    // Without a search text SQLite counts; reading every unread row of a
+    // large folder only to count it costs a hundred times more.
+    if (filter.Empty())
+        return TSqliteDbMail::CountNotReaded(*folder->Account, folder->Code);
     const auto rows = TSqliteDbMail::ListNotReaded(*folder->Account, folder->Code);
     return static_cast<int>(std::count_if(rows.begin(), rows.end(), [&](const TSqliteDbMail::TListRow& aRow) {
         return filter.Passes(aRow.Subject, aRow.From, aRow.To);

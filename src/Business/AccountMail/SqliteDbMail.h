@@ -46,11 +46,12 @@ public:
     // The mails of one folder in the order of the sort mode.
     static std::vector<TListRow> ListFolder(TSQLiteDatabase& aDb, int aFolderCode, TGetMailsOpertionSortMode aSortMode);
     // The same rows in the same order, handed over one by one until aRow
-    // answers false (a first screen needs only the first few).
+    // answers false (a first screen needs only the first few: aFew says
+    // that the caller stops soon, which changes how SQLite is best asked).
     static void ListFolderWhile(TSQLiteDatabase& aDb, int aFolderCode, TGetMailsOpertionSortMode aSortMode,
-                                const std::function<bool(const TListRow&)>& aRow);
+                                const std::function<bool(const TListRow&)>& aRow, bool aFew = false);
     // The select texts of the five sort modes; the folder code is bound.
-    static const char* SortQuery(TGetMailsOpertionSortMode aSortMode);
+    static const char* SortQuery(TGetMailsOpertionSortMode aSortMode, bool aFew = false);
 
     // Stores the complex's parts under aMailsPath: every file is copied
     // (large ones zipped) and synced before the transaction that marks the
@@ -78,6 +79,7 @@ public:
     // Single-row lookups and changes, each one statement; the caller
     // holds the transaction.
     static std::vector<TListRow> ListNotReaded(TSQLiteDatabase& aDb, int aFolderCode);
+    static int CountNotReaded(TSQLiteDatabase& aDb, int aFolderCode);
     static std::vector<std::string> AllIds(TSQLiteDatabase& aDb);
     // The first mail with that POP3 unique id; "" for none.
     static std::string IdOfUid(TSQLiteDatabase& aDb, const std::string& aUid);

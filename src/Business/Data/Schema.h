@@ -23,6 +23,9 @@ inline constexpr const char* kMailIndexes[] = {
     "create index [Mail_Index_Size] ON [Mail]([Size])",
     "create index [Mail_Index_SendReciveState] ON [Mail]([SendReciveState])",
     "create index [Mail_Index_MessageId] ON [Mail]([MessageId])",
+    // Ours: a folder's newest mails without sorting the folder (the mail
+    // list's first screen).
+    "create index [Mail_Index_TypeDate] ON [Mail]([Type], [Date] desc)",
 };
 inline constexpr const char* kSign = "Create table [Sign] ([Id] text primary key , [SignName] text)";
 inline constexpr const char* kAddresBookGroup = "create table [AddresBookGroup] (    [Id] text primary key  , [Name] text  , [Createtime] real)";

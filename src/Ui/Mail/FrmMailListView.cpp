@@ -405,8 +405,8 @@ void TfrmMailListView::ReloadList(bool aByUser)
         keepId = DetailResPath()->Last()->Id();
         keepRow = std::max(FMailListAdapter->IndexOf(keepId), FMailListView->SelectedRow());
     }
-    RefreshCounts();
     if (!folder) {
+        RefreshCounts();
         FLoader->Cancel();
         FMailListAdapter->SetList(nullptr, nullptr, true);
         FListed = true;
@@ -428,6 +428,8 @@ void TfrmMailListView::ReloadList(bool aByUser)
             SelectRow(0);
     }
     ShowStatus();
+    // The worker starts after the first screen: they share the account's
+    // database connection. The counts follow once the list is there.
     TRcRef<TRcResPath> listed = TRcRef<TRcResPath>::Retain(folder);
     FLoader->Load(folder, FCurrentRightListOpertion.Get(), [this, listed, aByUser, keepId, keepRow](TRcResIdList* aMails) {
         if (FInited && CurrentFolder() && CurrentFolder()->Equals(listed.Get()))
@@ -445,6 +447,7 @@ void TfrmMailListView::OnWholeList(TRcResIdList* aMails, bool aByUser, const std
     FMailListAdapter->SetList(CurrentFolder(), aMails, true);
     FListed = true;
     ShowStatus();
+    RefreshCounts();
     const int count = FMailListAdapter->Count();
     int row = selectedId.empty() ? -1 : FMailListAdapter->IndexOf(selectedId);
     if (row < 0 && !aByUser && aKeepRow >= 0 && count > 0)
@@ -538,7 +541,7 @@ void TfrmMailListView::RefreshCounts()
             const duPlugin labels[4] = {FInboxBoxNotReadedMailcount, FMailDrafNotReadedMailcount,
                                         FMailOutBoxNotReadedMailcount, FMailThrashNotReadedMailcount};
             for (std::size_t i = 0; i < 4; ++i) {
-                FCountText[i] = counts[i] > 0 ? "(" + std::to_string(counts[i]) + ")" : std::string();
+                FCountText[i] = counts[i] > 0 ? FormatText("(%d)", {counts[i]}) : std::string();
                 labels[i].SetText(FCountText[i]);
             }
         };
@@ -806,7 +809,7 @@ void TfrmMailListView::ExportAttachmentsOfDetail()
             SaveAttachmentAs(file->FFileName, folder, file->FRealFileName);
             ++saved;
         } catch (const std::exception& e) {
-            failures += "\n" + file->FRealFileName + "：" + e.what();
+            failures.append("\n").append(file->FRealFileName).append("：").append(e.what());
         }
     }
     if (!failures.empty())
@@ -828,9 +831,9 @@ void TfrmMailListView::ImportEml()
     for (const auto& file : files) {
         try {
             if (!mails->ImportMailFromFile(target.Get(), file))
-                failures += "\n" + file.filename().string() + "：文件不存在";
+                failures.append("\n").append(file.filename().string()).append("：文件不存在");
         } catch (const std::exception& e) {
-            failures += "\n" + file.filename().string() + "：" + e.what();
+            failures.append("\n").append(file.filename().string()).append("：").append(e.what());
         }
     }
     mails->EndUpdate();

@@ -93,18 +93,17 @@ void TRcMailListAdapter::UpdateRow(int, TRcDuListViewData*, int aRow, TRcDuListV
     if (auto known = FValues.find(id); known != FValues.end()) {
         data->FValues = known->second;
         Show(data);
-        if (known->second.RelationMailNumber < 0)
-            Request(aRow, path);
         return;
     }
     if (aRow < kRowsAtOnce) {
-        // The first screen: read now, all but the related count.
-        data->FValues = LoadMailRowValues(path, false);
+        // The first screen: read now.
+        data->FValues = LoadMailRowValues(path);
         FValues[id] = data->FValues;
-    } else {
-        data->FValues = {};
-        data->FValues.Subject = kLoadingText;
+        Show(data);
+        return;
     }
+    data->FValues = {};
+    data->FValues.Subject = kLoadingText;
     Show(data);
     Request(aRow, path);
 }
@@ -123,7 +122,7 @@ void TRcMailListAdapter::Request(int aRow, TRcResPath* aMailResPath)
             if (state->Generation != generation || !state->Rows.count(aRow))
                 return {};   // scrolled past, or another listing
         }
-        TMailRowValues values = LoadMailRowValues(path.Get(), true);
+        TMailRowValues values = LoadMailRowValues(path.Get());
         // Runs only while the worker, and so this adapter, lives.
         return [this, generation, aRow, path, values = std::move(values)] {
             if (generation != FGeneration)
@@ -147,14 +146,13 @@ void TRcMailListAdapter::RefreshMail(TRcResPath* aMailResPath)
     FValues.erase(aMailResPath->Last()->Id());
     if (!FListView)
         return;
-    FListView->ForEachRow([&](int, int aRow, TRcDuListViewData* aData) {
+    FListView->ForEachRow([&](int, int, TRcDuListViewData* aData) {
         auto* row = dynamic_cast<TRcMailRowData*>(aData);
         if (row && row->ResPath() && row->ResPath()->Last()->Equals(aMailResPath->Last())) {
             // Read at once: one row, and the user is looking at it.
-            row->FValues = LoadMailRowValues(row->ResPath(), false);
+            row->FValues = LoadMailRowValues(row->ResPath());
             FValues[aMailResPath->Last()->Id()] = row->FValues;
             Show(row);
-            Request(aRow, row->ResPath());
         }
     });
 }
@@ -213,11 +211,7 @@ void TRcMailListAdapter::Show(TRcMailRowData* aData)
     aData->ChildPlugin("btn_MailList_read_").SetImage(v.ReadedFlag || loading ? "mail_read" : "mail_unread");
     aData->ChildPlugin("static_tabpage_mail_receive_list_sender_Time_")
         .SetText(loading ? std::string() : TDuForm::GetgoodStringOfDate(v.Date));
-    duPlugin related = aData->ChildPlugin("btn_tabpage_mail_receive_list_relevance_");
-    related.SetVisible(v.RelationMailNumber > 1);
-    related.SetText(v.RelationMailNumber > 1 ? std::to_string(v.RelationMailNumber - 1) : std::string());
-    related.SetTooltip(v.RelationMailNumber > 1 ? "往来邮件 " + std::to_string(v.RelationMailNumber - 1) + " 封"
-                                                : std::string());
+    aData->ChildPlugin("btn_tabpage_mail_receive_list_relevance_").SetVisible(false);
     aData->ChildPlugin("button_tabpage_mail_receive_list_attachment_").SetVisible(v.HasAttachmentFlag);
     aData->ChildPlugin("lab_mail_list_inflight_").SetVisible(v.InFlight);
     aData->ChildPlugin("lab_mail_list_inflight_")

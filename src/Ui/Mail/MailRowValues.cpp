@@ -32,7 +32,7 @@ std::string LanguageImage(int aLanguage)
     }
 }
 
-TMailRowValues LoadMailRowValues(TRcResPath* aMailResPath, bool aCountRelated)
+TMailRowValues LoadMailRowValues(TRcResPath* aMailResPath)
 {
     TMailRowValues values;
     TAccountMailManager* mails = TAccountMailManager::AccountMailManager();
@@ -53,9 +53,5 @@ TMailRowValues LoadMailRowValues(TRcResPath* aMailResPath, bool aCountRelated)
     values.SecretaryFlag = mail->FSecretaryFlag;
     values.SecretaryMemo = mail->FSecretaryMemo;
     values.InFlight = mail->FSendReceiveState == msarsSendInFlight;
-    if (aCountRelated) {
-        TRcResPathList* related = mails->GetRelateMailsOfMail(aMailResPath);
-        values.RelationMailNumber = related ? related->Count() : 1;
-    }
     return values;
 }

@@ -166,6 +166,7 @@ void TRcDuListView::SetAdapter(TRcDuListViewAdapter* aAdapter)
     FAdapter = TRcRef<TRcDuListViewAdapter>::Retain(aAdapter);
     if (FAdapter)
         FAdapter->ListenerManager()->RegeditListener(this);
+    RemoveClones();   // their data objects are the old adapter's
     ReLoad();
 }
 
@@ -186,11 +187,34 @@ void TRcDuListView::RemoveClones()
     }
     FClones.clear();
     FSuffix = 0;
+    FClonesAdapter = nullptr;
+}
+
+void TRcDuListView::IdleClones()
+{
+    for (TClone& clone : FClones) {
+        clone.Item = -1;
+        clone.Plugin.SetVisible(false);
+        if (clone.Group)
+            clone.Data = nullptr;   // the group's own data; a new load makes new ones
+    }
 }
 
 void TRcDuListView::ReLoad()
 {
-    RemoveClones();
+    // Clones cost a skin instantiation each: a reload of the same adapter
+    // (another folder, another sort order) fills the ones it has.
+    const std::string groupName = FAdapter ? FAdapter->GroupTemplateName() : std::string();
+    const std::string rowName0 = FAdapter ? FAdapter->RowTemplateName() : std::string();
+    if (FAdapter && FAdapter.Get() == FClonesAdapter && groupName == FClonesGroupTemplate &&
+        rowName0 == FClonesRowTemplate) {
+        IdleClones();
+    } else {
+        RemoveClones();
+        FClonesAdapter = FAdapter.Get();
+        FClonesGroupTemplate = groupName;
+        FClonesRowTemplate = rowName0;
+    }
     FGroups.clear();
     FGroupFirstItem.clear();
     FItemTop.clear();

@@ -198,6 +198,8 @@ private:
     void OnDoubleClick(const duPlugin& aRow);
     void Select(int aItem, bool aNotifyForm);
     void RemoveClones();
+    // Keeps the clones for the next fill, showing nothing.
+    void IdleClones();
     const TClone* CloneOf(const duPlugin& aPlugin) const;
 
     TDuWindow* FDuWindow = nullptr;
@@ -215,6 +217,9 @@ private:
     std::vector<int> FItemTop;                         // the top of each item, in pixels
     int FRowHeight = 0, FGroupHeight = 0, FTotalHeight = 0;
     std::vector<TClone> FClones;
+    // What the clones were made for: another adapter or template makes new ones.
+    const TRcDuListViewAdapter* FClonesAdapter = nullptr;
+    std::string FClonesGroupTemplate, FClonesRowTemplate;
     int FSelectedGroup = -1, FSelectedRow = -1;
     bool FFilling = false;
     TRcRef<TRcDuListViewData> FDetachedSelected;
