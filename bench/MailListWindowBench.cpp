@@ -4,9 +4,11 @@
 // until the whole listing is shown; the same for a change of sort order;
 // a search until its matches are shown. Median of RUNS.
 //
-//   bench_maillist DATA_DIR [RUNS]
+//   bench_maillist [DATA_DIR [RUNS]]
+// Without a folder it makes one (bench_mailmanager, beside this program).
 // bench/mail_list_window.sh sets the sqlite3 shell's figures beside these.
 #include "Support/AccountManagers.h"
+#include "Support/ScratchFolder.h"
 
 #include "Runtime/AutoReleasePool.h"
 #include "Ui/Mail/FrmMailListView.h"
@@ -22,6 +24,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -82,20 +86,29 @@ void Measure(TfrmMailListView& aForm, const std::function<void()>& aChange, TFig
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "bench_maillist DATA_DIR [RUNS]\n");
-        return 2;
+    std::unique_ptr<TScratchFolder> scratch;
+    std::string data = argc > 1 ? argv[1] : std::string();
+    if (data.empty()) {
+        scratch = std::make_unique<TScratchFolder>("qm-bench-maillist");
+        data = (scratch->Path() / "data").string();
+        const auto maker = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "bench_mailmanager";
+        std::string command = "'";
+        command.append(maker.string()).append("' --make '").append(data).append("' >/dev/null");
+        if (std::system(command.c_str()) != 0) {
+            std::fprintf(stderr, "could not make the mail folder with %s\n", maker.c_str());
+            return 1;
+        }
     }
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     PrepareHtmlEngine();
     QApplication app(argc, argv);
     TRetainCountObjectAutoReleasePool pool;
-    TAccountManagers managers(argv[1]);
+    TAccountManagers managers(data);
     TDuWindowManager::SetSkinFolder(QUILLMAR_PRODUCT_SKIN);
     TRcResIdList* accounts = TAccountManager::AccountManager()->GetAccounts();
     if (accounts->Count() == 0) {
-        std::fprintf(stderr, "no account in %s\n", argv[1]);
+        std::fprintf(stderr, "no account in %s\n", data.c_str());
         return 1;
     }
     TRcResPath* account = TRcResPath::CreateAndAutoRelease({accounts->First()});

@@ -11,6 +11,7 @@
 #include "Business/AccountMail/MailComplex.h"
 #include "Business/AccountMail/MailEmlExport.h"
 #include "Business/AccountMail/ReadReceipt.h"
+#include "Business/Mime/AddressList.h"
 #include "Business/Server/ServerDriver.h"
 #include "Runtime/DateTime.h"
 #include "Runtime/Log.h"
@@ -32,6 +33,20 @@ std::string Trimmed(const std::string& aText)
         return {};
     const auto last = aText.find_last_not_of(" \t\r\n");
     return aText.substr(first, last - first + 1);
+}
+
+// The first address as the reading pane names it: "Name <address>" when
+// it has a display name, else the address alone; "等 n 人" for the others.
+std::string PaneAddress(const std::string& aList)
+{
+    const auto items = ParseAddressList(aList);
+    if (items.empty())
+        return aList;
+    const TAddressItem& first = items.front();
+    std::string text = first.Name.empty() ? first.Address : first.Name + " <" + first.Address + ">";
+    if (items.size() > 1)
+        text += FormatText(" 等 %d 人", {static_cast<int>(items.size())});
+    return text;
 }
 
 } // namespace
@@ -630,12 +645,9 @@ void TfrmMailListView::ShowDetail(TRcResPath* aMailResPath)
         mail->FNorvelUid.empty() ? std::string() : LanguageImage(incoming ? mail->FSourceLanguage : mail->FTargetLanguage);
     FBtnRightTopEmailTranslation.SetVisible(!language.empty());
     FBtnRightTopEmailTranslation.SetImage(language);
-    FBtnRightTopEmailDate.SetText(mail->FDate > 0 ? FormatDateTimeIso(mail->FDate) : std::string());
-    std::string fromTip, toTip;
-    const std::string from = ShownAddress(mail->FFrom, &fromTip);
-    const std::string to = ShownAddress(mail->FTo, &toTip);
-    FFromLabel.SetText("发件人：" + from + (fromTip.empty() || fromTip == from ? "" : " <" + fromTip + ">") +
-                       "    收件人：" + to + (toTip.empty() || toTip == to ? "" : " <" + toTip + ">"));
+    // To the minute: seconds and milliseconds say nothing to a reader.
+    FBtnRightTopEmailDate.SetText(mail->FDate > 0 ? FormatDateTimeIso(mail->FDate).substr(0, 16) : std::string());
+    FFromLabel.SetText("发件人：" + PaneAddress(mail->FFrom) + "    收件人：" + PaneAddress(mail->FTo));
     FFromLabel.SetTooltip("发件人：" + mail->FFrom + "\n收件人：" + mail->FTo);
     // Only a mail that came through the translation service can go back to it.
     FReTranslationBtn.SetVisible(FCurrentRightListMode == mrlmReceive && !mail->FReTranslation &&
@@ -666,15 +678,20 @@ void TfrmMailListView::ShowRelated(TRcResPath* aMailResPath)
     TRcRef<TRcResPath> path = TRcRef<TRcResPath>::Retain(aMailResPath);
     FWorker->Post([this, path]() -> TFormWorker::TShow {
         TAccountMailManager* mails = TAccountMailManager::AccountMailManager();
-        TRcRef<TRcResPathList> related = TRcRef<TRcResPathList>::Retain(mails ? mails->GetRelateMailsOfMail(path.Get()) : nullptr);
-        return [this, path, related] {
+        // The other mails: the one shown is in the pane already.
+        auto others = MakeRc<TRcResPathList>();
+        if (TRcResPathList* related = mails ? mails->GetRelateMailsOfMail(path.Get()) : nullptr)
+            for (TRcResPath* mail : *related)
+                if (!mail->Equals(path.Get()))
+                    others->Add(mail);
+        return [this, path, others] {
             if (!DetailResPath() || !DetailResPath()->Equals(path.Get()))
                 return;   // another mail is shown by now
-            const int others = related ? related->Count() - 1 : 0;
-            FMaillRelateListtViewAdapter->SetMails(others > 0 ? related.Get() : nullptr);
-            FBottomMailRelateLayout.SetVisible(others > 0);
+            const int count = others->Count();
+            FMaillRelateListtViewAdapter->SetMails(count > 0 ? others.Get() : nullptr);
+            FBottomMailRelateLayout.SetVisible(count > 0);
             // The title line, then up to three rows; more scroll.
-            FBottomMailRelateLayout.SetHeight(22 + 29 * std::clamp(others, 1, 3));
+            FBottomMailRelateLayout.SetHeight(24 + 29 * std::clamp(count, 1, 3));
         };
     });
 }

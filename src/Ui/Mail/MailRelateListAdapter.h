@@ -14,7 +14,7 @@ public:
 
     TRcMailRelateListAdapter() : TRcDuListViewResourceAdapter(kRowTemplate) { SetResType(rtAccountMail); }
 
-    // The related mails (the shown mail among them, as the first); the list
+    // The mails exchanged with the shown mail's correspondent; the list
     // views load again.
     void SetMails(TRcResPathList* aMails);
     int Count() const { return FMails ? FMails->Count() : 0; }

@@ -23,6 +23,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -265,6 +266,22 @@ TEST_F(FrmMailListViewTest, MailArrivingWhileTheListIsOpenAppearsOnceAndLeavesTh
     const auto shown = ShownSubjects();
     EXPECT_EQ(std::count(shown.begin(), shown.end(), "New arrival"), 1);
     EXPECT_EQ(std::count(shown.begin(), shown.end(), "Second arrival"), 1);
+    // Read elsewhere (another window, the command-line tool): the row
+    // follows at once.
+    TRcResPath* first = Folder(aftInBox)->Append(TRcResId::CreateAndAutoRelease(
+        rtAccountMail, form.MailListAdapter()->PathOfRow(0)->Last()->Id()));
+    ASSERT_EQ(Subject(first), "Second arrival");
+    std::thread reader([this, path = TRcRef<TRcResPath>::Retain(first)] {
+        TRetainCountObjectAutoReleasePool pool;
+        Mails().SetMailReadedFlag(path.Get(), true);
+    });
+    reader.join();
+    EXPECT_TRUE(PumpUntil([&] {
+        TRcDuListViewData* row = form.MailListView()->DataByGroupAndRow(-1, 0);
+        return row && row->ChildPlugin("btn_MailList_read_").GetImage() == "mail_read";
+    }));
+    Mails().SetMailReadedFlag(first, false);
+
     // Still reading the same mail; the new ones stay unread (of the old,
     // the two shown were read).
     EXPECT_TRUE(form.DetailResPath()->Equals(reading.Get()));
@@ -407,6 +424,23 @@ TEST_F(FrmMailListViewTest, AReadReceiptIsAskedOnceAndQueuedForSending)
     WaitListed();
     PumpFor(200);
     EXPECT_EQ(form.Asked.size(), 1u);
+}
+
+TEST_F(FrmMailListViewTest, AMailThatMayHaveGoneOutShowsItsMarker)
+{
+    TRcResPath* sure = Store(aftDraft, "Draft", 1);
+    TRcResPath* unsure = Store(aftDraft, "Cut off after the data", 2);
+    Mails().SetMailSendReceiveState(unsure, msarsSendInFlight);
+    TTestMailList& form = Open();
+    form.SetCurrAccountResPath(FAccount.Get());
+    form.SwitchMode(mrlmDrafts);
+    WaitListed();
+    std::map<std::string, bool> marked;
+    form.MailListView()->ForEachRow([&](int, int, TRcDuListViewData* aData) {
+        marked[aData->ChildPlugin("button_tabpage_mail_receive_list_title_").GetText()] =
+            aData->ChildPlugin("lab_mail_list_inflight_").IsVisible();
+    });
+    EXPECT_EQ(marked, (std::map<std::string, bool>{{Subject(sure), false}, {Subject(unsure), true}}));
 }
 
 TEST_F(FrmMailListViewTest, RemotePicturesStayBlockedUntilAsked)
