@@ -454,9 +454,10 @@ void TfrmMailListView::ReloadList(bool aByUser)
 
 void TfrmMailListView::OnWholeList(TRcResIdList* aMails, bool aByUser, const std::string& aKeepId, int aKeepRow)
 {
-    // The first screen's selection, if the user has not moved it.
+    // The mail in the pane now: the user may have chosen another one while
+    // the listing ran.
     std::string selectedId = aKeepId;
-    if (aByUser && DetailResPath())
+    if (DetailResPath())
         selectedId = DetailResPath()->Last()->Id();
     const int scrolledRow = FMailListView->SelectedRow();
     FMailListAdapter->SetList(CurrentFolder(), aMails, true);
