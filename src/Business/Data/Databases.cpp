@@ -129,6 +129,15 @@ std::unique_ptr<TSQLiteDatabase> OpenAccountDatabase(const std::filesystem::path
     auto db = std::make_unique<TSQLiteDatabase>(aPath);
     if (!db->TableExists("Sign"))
         TTransaction::Run(*db, [&] { CreateTableIfMissing(*db, "Sign", schema::kSign); });
+    // The folder-and-date index came after the data upgrade of this
+    // version had run on some folders: made once here (a second or so on a
+    // very large account), so every account lists its newest mails at once.
+    if (db->TableExists("Mail")) {
+        TSQLiteUniTable index(*db, "select 1 from [sqlite_master] where [type] = 'index' and [name] = ?");
+        index.BindStr(1, schema::kMailTypeDateIndexName);
+        if (index.Eof())
+            TTransaction::Run(*db, [&] { db->ExecSQL(schema::kMailTypeDateIndex); });
+    }
     return db;
 }
 

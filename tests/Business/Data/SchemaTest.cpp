@@ -86,6 +86,11 @@ TEST(SchemaTest, NewAccountDatabaseHoldsExactlyTheStatements)
     db.reset();
     auto reopened = OpenAccountDatabase(path);
     EXPECT_EQ(SchemaOf(*reopened), expected);
+
+    // An account made before the folder-and-date index gets it when opened.
+    reopened->ExecSQL("drop index [Mail_Index_TypeDate]");
+    reopened.reset();
+    EXPECT_EQ(SchemaOf(*OpenAccountDatabase(path)), expected);
 }
 
 TEST(SchemaTest, AFailedBuildLeavesNoFileBehind)
