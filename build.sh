@@ -70,17 +70,19 @@ fuzz)
     install_packages fuzz
     CC=clang CXX=clang++ configure_and_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMAR_FUZZ=ON \
         -DQUILLMAR_TESTS=OFF
-    # ./build.sh fuzz [target] [seconds]: one target (message, paste_filter)
-    # or, without one, each in turn. The corpus grows in the build tree; the
-    # seeds are the test fixtures.
-    targets=(message paste_filter)
+    # ./build.sh fuzz [target] [seconds]: one target or, without one, each
+    # in turn. The corpus grows in the build tree; the seeds are the test
+    # fixtures and tests/fuzz/corpus/<target>.
+    targets=(message header html_pictures pop3_reply smtp_reply ini json_reply paste_filter)
     if [ $# -gt 0 ] && [[ ! $1 =~ ^[0-9]+$ ]]; then targets=("$1"); shift; fi
     seconds=${1:-60}
     for target in "${targets[@]}"; do
         case $target in
         message)      seeds=(tests/data/mime/*.eml tests/fuzz/corpus/mime/*); dict=tests/fuzz/mime.dict ;;
         paste_filter) seeds=(tests/fuzz/corpus/paste/*); dict=tests/fuzz/paste.dict ;;
-        *) echo "build.sh: no fuzz target '$target' (message, paste_filter)" >&2; exit 2 ;;
+        header|html_pictures|pop3_reply|smtp_reply|ini|json_reply)
+                      seeds=(tests/fuzz/corpus/$target/*); dict=tests/fuzz/$target.dict ;;
+        *) echo "build.sh: no fuzz target '$target' (${targets[*]})" >&2; exit 2 ;;
         esac
         mkdir -p "build/fuzz/corpus/$target"
         cp -n "${seeds[@]}" "build/fuzz/corpus/$target/" 2>/dev/null || true

@@ -144,5 +144,22 @@ std::optional<std::string> CharsetToUtf8(std::string_view aBytes, const std::str
         left -= skip;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
+    // glibc's converters pass some invalid sequences through unchanged (from
+    // "UTF-8", the old five- and six-byte forms and code points past
+    // U+10FFFF): what leaves here is UTF-8 whatever iconv let by.
+    if (!IsValidUtf8(out)) {
+        if (aStrict)
+            return std::nullopt;
+        out = ValidUtf8(out);
+    }
+    return out;
+}
+
+std::string ValidUtf8(std::string_view aText)
+{
+    std::string out;
+    out.reserve(aText.size());
+    for (std::size_t i = 0; i < aText.size();)
+        AppendUtf8(out, NextCodePoint(aText, i));
     return out;
 }

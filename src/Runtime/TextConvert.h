@@ -20,3 +20,5 @@ std::string Utf16ToUtf8(std::u16string_view aText);
 // do not decode become U+FFFD, so the rest is never lost; an unknown
 // charset still gives nothing.
 std::optional<std::string> CharsetToUtf8(std::string_view aBytes, const std::string& aCharset, bool aStrict);
+// The text with every invalid UTF-8 sequence made U+FFFD.
+std::string ValidUtf8(std::string_view aText);

@@ -11,10 +11,12 @@
 #include <sstream>
 #include <string>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize);
+#include "fuzz/FuzzEntry.h"
+
+using TFuzzEntry = int (*)(const uint8_t* aData, size_t aSize);
 
 // The number of inputs replayed.
-inline int ReplayFuzzCorpus(std::initializer_list<const char*> aFolders)
+inline int ReplayFuzzCorpus(TFuzzEntry aEntry, std::initializer_list<const char*> aFolders)
 {
     int replayed = 0;
     for (const char* folder : aFolders) {
@@ -26,7 +28,7 @@ inline int ReplayFuzzCorpus(std::initializer_list<const char*> aFolders)
             std::stringstream s;
             s << in.rdbuf();
             const std::string bytes = s.str();
-            EXPECT_EQ(LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0)
+            EXPECT_EQ(aEntry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0)
                 << entry.path();
             ++replayed;
         }

@@ -3,6 +3,8 @@
 // writes must point at the fragment comments of the data it returns.
 // Built with libFuzzer by ./build.sh fuzz; in the test suite the same entry
 // point replays the corpus.
+#include "FuzzEntry.h"
+
 #include "Ui/Utils/OfficeHtmlPasteFilter.h"
 
 #include <cstddef>
@@ -28,7 +30,7 @@ std::size_t Number(const std::string& aData, std::size_t aAt)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize)
+QUILLMAR_FUZZ_ENTRY(FuzzPasteFilter)
 {
     const std::string_view input(reinterpret_cast<const char*>(aData), aSize);
     if (const auto out = FilterOfficeClipboardHtml(input)) {

@@ -1,11 +1,15 @@
-// The fuzz target over its seed corpus and the inputs it once found.
+// The fuzz targets of what strangers' mail holds, over their seed corpora
+// and every input they once found.
 #include "Support/FuzzReplay.h"
 
 namespace {
 
-TEST(FuzzReplayTest, TheCorpusRunsClean)
+TEST(FuzzReplayTest, TheCorporaRunClean)
 {
-    EXPECT_GT(ReplayFuzzCorpus({QUILLMAR_MIME_FIXTURES, QUILLMAR_FUZZ_CORPUS}), 10);
+    EXPECT_GT(ReplayFuzzCorpus(FuzzMessage, {QUILLMAR_MIME_FIXTURES, QUILLMAR_FUZZ_CORPUS "/mime"}), 10);
+    EXPECT_GT(ReplayFuzzCorpus(FuzzHeader, {QUILLMAR_FUZZ_CORPUS "/header"}), 5);
+    EXPECT_GT(ReplayFuzzCorpus(FuzzHtmlPictures, {QUILLMAR_FUZZ_CORPUS "/html_pictures", QUILLMAR_FUZZ_CORPUS "/paste"}),
+              5);
 }
 
 } // namespace

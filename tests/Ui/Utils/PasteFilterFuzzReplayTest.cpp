@@ -6,7 +6,7 @@ namespace {
 
 TEST(PasteFilterFuzzReplayTest, TheCorpusRunsClean)
 {
-    EXPECT_GE(ReplayFuzzCorpus({QUILLMAR_PASTE_CORPUS}), 3);
+    EXPECT_GE(ReplayFuzzCorpus(FuzzPasteFilter, {QUILLMAR_PASTE_CORPUS}), 3);
 }
 
 } // namespace
