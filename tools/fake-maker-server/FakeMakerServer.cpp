@@ -4,11 +4,16 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
+#include <fstream>
 #include <map>
 #include <mutex>
+#include <random>
 #include <stdexcept>
 #include <thread>
 
@@ -25,6 +30,29 @@ std::string RegexEscape(const std::string& aPath)
         out += c;
     }
     return out;
+}
+
+// 32 upper-case hex digits: the only names files get in the store.
+std::string NewStoreId()
+{
+    static std::mutex mutex;
+    static std::random_device device;
+    std::lock_guard lock(mutex);
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string id;
+    for (int i = 0; i < 32; ++i)
+        id += kHex[device() % 16];
+    return id;
+}
+
+bool IsStoreId(const std::string& aId)
+{
+    if (aId.size() != 32)
+        return false;
+    for (const char c : aId)
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -82,6 +110,7 @@ struct TFakeMakerServer::TImpl {
     bool Listened = false;   // the serving loop has ended
     std::vector<TFakeRequest> Requests;
     std::map<std::string, std::deque<TScriptedReply>> Scripts;
+    std::filesystem::path Store;   // uploaded files, one per id; removed with the server
 
     void Serve(const httplib::Request& aRequest, httplib::Response& aResponse, TFakeRequest aRecord,
                const TFakeHandler& aHandler);
@@ -133,7 +162,26 @@ void TFakeMakerServer::TImpl::Serve(const httplib::Request& aRequest, httplib::R
     aResponse.status = reply.Status;
     for (auto& [name, value] : reply.Headers)
         aResponse.set_header(name.c_str(), value);
-    aResponse.set_content(reply.Body, reply.ContentType.c_str());
+    if (reply.File.empty()) {
+        aResponse.set_content(reply.Body, reply.ContentType.c_str());
+        return;
+    }
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(reply.File, ec);
+    auto in = std::make_shared<std::ifstream>(reply.File, std::ios::binary);
+    if (ec || !*in) {
+        aResponse.status = 404;
+        aResponse.set_content("no such file", "text/plain");
+        return;
+    }
+    aResponse.set_content_provider(
+        static_cast<size_t>(size), reply.ContentType, [in](size_t aOffset, size_t aLength, httplib::DataSink& aSink) {
+            char buffer[64 * 1024];
+            in->seekg(static_cast<std::streamoff>(aOffset));
+            in->read(buffer, static_cast<std::streamsize>(std::min(aLength, sizeof buffer)));
+            const auto got = in->gcount();
+            return got > 0 && aSink.write(buffer, static_cast<size_t>(got));
+        });
 }
 
 TFakeMakerServer::TFakeMakerServer() : FImpl(std::make_unique<TImpl>())
@@ -146,11 +194,16 @@ TFakeMakerServer::TFakeMakerServer() : FImpl(std::make_unique<TImpl>())
     RegisterAdminRoutes(*this);
     RegisterTestRoutes(*this);
     RegisterPlatformRoutes(*this);
+    RegisterFileServerRoutes(*this);
 }
 
 TFakeMakerServer::~TFakeMakerServer()
 {
     Stop();
+    if (!FImpl->Store.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(FImpl->Store, ec);
+    }
 }
 
 int TFakeMakerServer::Start(const std::string& aHost, int aPort)
@@ -253,6 +306,87 @@ void TFakeMakerServer::AddRoute(const std::string& aMethod, const std::string& a
     }
 }
 
+void TFakeMakerServer::AddUploadRoute(const std::string& aPath, TFakeHandler aHandler)
+{
+    TImpl* impl = FImpl.get();
+    {
+        std::lock_guard lock(impl->Mutex);
+        if (impl->Store.empty()) {
+            const char* tmp = std::getenv("TMPDIR");
+            std::string pattern = (tmp && *tmp ? std::string(tmp) : std::string("/tmp"));
+            pattern.append("/fake-file-store-XXXXXX");
+            if (!mkdtemp(pattern.data()))
+                throw std::runtime_error("the fake maker's server cannot make its file store");
+            impl->Store = pattern;
+        }
+    }
+    impl->Server.Post(RegexEscape(aPath), [impl, aHandler](const httplib::Request& aRequest,
+                                                           httplib::Response& aResponse,
+                                                           const httplib::ContentReader& aReader) {
+        TFakeRequest record;
+        record.ContentType = aRequest.get_header_value("Content-Type");
+        if (!aRequest.is_multipart_form_data()) {
+            aResponse.status = 400;
+            aResponse.set_content("an upload is multipart/form-data", "text/plain");
+            return;
+        }
+        std::ofstream file;
+        std::vector<std::filesystem::path> written;
+        const bool read = aReader(
+            [&](const httplib::MultipartFormData& aPart) {
+                if (file.is_open())
+                    file.close();
+                TFakePart part;
+                part.Name = aPart.name;
+                part.ContentType = aPart.content_type;
+                if (!aPart.filename.empty()) {
+                    // The client's name is only recorded, never used as a path.
+                    part.FileName = aPart.filename;
+                    part.StoredId = NewStoreId();
+                    written.push_back(impl->Store / *part.StoredId);
+                    file.open(written.back(), std::ios::binary | std::ios::trunc);
+                    if (!file)
+                        return false;
+                }
+                record.Parts.push_back(std::move(part));
+                return true;
+            },
+            [&](const char* aData, size_t aLength) {
+                TFakePart& part = record.Parts.back();
+                if (!part.StoredId) {
+                    part.Value.append(aData, aLength);
+                    return true;
+                }
+                part.StoredSize += aLength;
+                return static_cast<bool>(file.write(aData, static_cast<std::streamsize>(aLength)));
+            });
+        if (file.is_open())
+            file.close();
+        if (!read) {
+            // A broken upload leaves nothing behind.
+            for (const auto& path : written) {
+                std::error_code ec;
+                std::filesystem::remove(path, ec);
+            }
+            aResponse.status = 400;
+            aResponse.set_content("malformed or broken upload", "text/plain");
+            return;
+        }
+        impl->Serve(aRequest, aResponse, std::move(record), aHandler);
+    });
+}
+
+std::optional<std::filesystem::path> TFakeMakerServer::StoredFile(const std::string& aId) const
+{
+    if (!IsStoreId(aId) || FImpl->Store.empty())
+        return std::nullopt;
+    const auto path = FImpl->Store / aId;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return std::nullopt;
+    return path;
+}
+
 void TFakeMakerServer::Script(const std::string& aPath, std::vector<TScriptedReply> aReplies)
 {
     std::lock_guard lock(FImpl->Mutex);
@@ -283,7 +417,8 @@ nlohmann::json TFakeMakerServer::ToJson(const TFakeRequest& aRequest)
                          {"contentType", part.ContentType},
                          {"headers", part.Headers},
                          {"value", part.Value},
-                         {"size", part.Value.size()}});
+                         {"size", part.StoredId ? part.StoredSize : part.Value.size()},
+                         {"storedId", part.StoredId ? nlohmann::json(*part.StoredId) : nlohmann::json()}});
     }
     return {{"method", aRequest.Method}, {"path", aRequest.Path}, {"query", aRequest.Query},
             {"contentType", aRequest.ContentType}, {"parts", parts}, {"body", aRequest.Body}};

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,7 +31,11 @@ struct TFakePart {
     std::optional<std::string> FileName;   // none for a plain field
     std::string ContentType;               // empty when the part has none
     std::vector<std::pair<std::string, std::string>> Headers;   // every part header, in order
-    std::string Value;
+    std::string Value;                     // empty for a part stored as a file
+    // A file part of an upload route: the id it is stored under in the
+    // server's store, and its size.
+    std::optional<std::string> StoredId;
+    uint64_t StoredSize = 0;
 };
 
 struct TFakeRequest {
@@ -50,6 +55,8 @@ struct TFakeReply {
     std::string Body;
     std::string ContentType = "application/json";
     std::vector<std::pair<std::string, std::string>> Headers;
+    // When set, the body is this file, streamed from disk (Body unused).
+    std::filesystem::path File;
 
     static TFakeReply Json(const nlohmann::json& aJson, int aStatus = 200);
 };
@@ -104,6 +111,12 @@ public:
 
     // Adds a route; the path is matched exactly (no patterns).
     void AddRoute(const std::string& aMethod, const std::string& aPath, TFakeHandler aHandler);
+    // Adds a POST route for multipart uploads: the parts are read as they
+    // arrive, and each file part goes straight into a new file of the
+    // store under an id the server makes (its value is not kept in memory).
+    void AddUploadRoute(const std::string& aPath, TFakeHandler aHandler);
+    // The file stored under aId (32 hex digits), or none.
+    std::optional<std::filesystem::path> StoredFile(const std::string& aId) const;
 
     // Queues answers for the next requests to aPath, one per request.
     void Script(const std::string& aPath, std::vector<TScriptedReply> aReplies);
@@ -124,3 +137,4 @@ private:
 void RegisterAdminRoutes(TFakeMakerServer& aServer);
 void RegisterTestRoutes(TFakeMakerServer& aServer);
 void RegisterPlatformRoutes(TFakeMakerServer& aServer);
+void RegisterFileServerRoutes(TFakeMakerServer& aServer);
