@@ -2,6 +2,7 @@
 
 #include "Mail/ReceiveMessageFromPop3Runable.h"
 #include "Mail/SendMessageToSmtpRunable.h"
+#include "Norvel/BigAttachmentSendStep.h"
 
 void TTransportRunables::Set(TTransportStep aStep, TTransportRunableFactory aFactory)
 {
@@ -45,6 +46,7 @@ void SetProgramTransportRunables(TTransportRunables& aRunables)
 {
     aRunables.Set(tsPop3Receive, Pop3ReceiveRunableFactory());
     aRunables.Set(tsSmtpSend, SmtpSendRunableFactory());
+    TRcSendMessageToSmtpRunable::SetBigAttachmentStep(BigAttachmentSendStep());
 }
 
 void LoadAccountMailRules(TRcResPath*) {}

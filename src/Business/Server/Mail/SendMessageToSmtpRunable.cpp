@@ -86,6 +86,7 @@ void TRcSendMessageToSmtpRunable::CancelTransfer()
 {
     // Also while the answer to a final "." is awaited (it may take
     // minutes): that mail then counts as in flight, never as unsent.
+    FStepCancels.Cancel();
     std::lock_guard lock(FSmtpMutex);
     if (FSmtp)
         FSmtp->Cancel();
@@ -219,8 +220,15 @@ TRcSendMessageToSmtpRunable::TOutcome TRcSendMessageToSmtpRunable::SmtpSend(TRcR
         std::lock_guard lock(gBigAttachmentMutex);
         bigAttachments = gBigAttachmentStep;
     }
-    if (bigAttachments)
-        bigAttachments(aMailResPath, complex);
+    if (bigAttachments) {
+        TBigAttachmentRun run;
+        run.Subject = [this](const std::string& aText) { FObservable->NotifyMailUpdateDesc(FId, aText); };
+        run.Status = [this](const std::string& aText) { Status(aText); };
+        run.Progress = [this](int64_t aDone, int64_t aTotal) { Progress(aDone, aTotal, ""); };
+        run.Cancels = &FStepCancels;
+        run.NeedCancel = [this] { return NeedCancel(); };
+        bigAttachments(aMailResPath, complex, run);
+    }
     if (!complex->Raw()->FValid || complex->Raw()->FFileName.empty())
         complex->BuildRaw();
 

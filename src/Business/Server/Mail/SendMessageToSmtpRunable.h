@@ -26,6 +26,7 @@
 #include "TransportRunable.h"
 #include "Business/AccountMail/Mail.h"
 #include "Business/Resource/ResPath.h"
+#include "Runtime/RunableCancelList.h"
 
 class TRcMailSendReceiveObservable;
 class TRcMailComplex;
@@ -46,9 +47,21 @@ public:
     // it, and every later one go back to the drafts as cancelled.
     void Run() override;
 
+    // What the big-attachment step may use of the run.
+    struct TBigAttachmentRun {
+        std::function<void(const std::string&)> Subject;   // the mail's line in the progress window
+        std::function<void(const std::string&)> Status;    // the status line
+        std::function<void(int64_t aDone, int64_t aTotal)> Progress;
+        // What the step registers here is cancelled with the run; it looks
+        // at NeedCancel after registering, in case the cancel came first.
+        TRunableCancelList* Cancels = nullptr;
+        std::function<bool()> NeedCancel;
+    };
     // Before each mail, with its path: replaces attachments too large to
-    // send by download links. Nothing until the file server is built.
-    using TBigAttachmentStep = std::function<void(TRcResPath* aMailResPath, TRcMailComplex* aComplex)>;
+    // send by download links. An error fails that mail (it stays queued,
+    // as it was).
+    using TBigAttachmentStep =
+        std::function<void(TRcResPath* aMailResPath, TRcMailComplex* aComplex, const TBigAttachmentRun& aRun)>;
     static void SetBigAttachmentStep(TBigAttachmentStep aStep);
 
     // Mails sent in this run.
@@ -73,6 +86,7 @@ private:
     void CancelTransfer() override;
     const TServerReply* LastReply() const;
 
+    TRunableCancelList FStepCancels;   // the big-attachment step's transfer
     std::mutex FSmtpMutex;   // guards the pointer, for Cancel
     std::unique_ptr<TSmtpClient> FSmtp;
     int64_t FWriteMaxCount = 0;

@@ -9,6 +9,8 @@
 #include "Business/Data/WholeFile.h"
 #include "Business/Mime/AddressList.h"
 #include "Business/Mime/MessageIo.h"
+#include "Business/Server/Norvel/BigAttachment.h"
+#include "Business/Server/Norvel/BigAttachmentSendStep.h"
 #include "Business/Server/ServerDriver.h"
 #include "Runtime/AutoReleasePool.h"
 #include "JobDriver.h"
@@ -17,6 +19,8 @@
 #include "Support/DovecotServer.h"
 #include "Support/ScratchFolder.h"
 #include "Support/SmtpServer.h"
+#include "Support/Sha256.h"
+#include "FakeMakerServer.h"
 
 #include <sqlite3.h>
 #include <nlohmann/json.hpp>
@@ -895,6 +899,145 @@ TEST_F(SmtpSendTest, MassSendKilledFiveTimesNeverSendsARecipientTwice)
         EXPECT_EQ(count, 1) << recipient << " got the mail " << count << " times";
     EXPECT_EQ(seen.size() + inDoubt.size(), 200u) << "every recipient sent once or listed in doubt";
     EXPECT_GE(seen.size(), 195u);
+}
+
+// A queued mail with an HTML body and attachments made from the given
+// files.
+TRcResPath* QueueWithAttachments(TRcResPath* aFolder, const fs::path& aScratch,
+                                 const std::vector<std::pair<std::string, fs::path>>& aAttachments)
+{
+    TAccountMailManager* mails = TAccountMailManager::AccountMailManager();
+    const fs::path eml = aScratch / "with-attachments.eml";
+    std::ofstream(eml, std::ios::binary)
+        << "From: Sender <sender@example.com>\r\nTo: buyer@example.com\r\nSubject: big files\r\n"
+           "MIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
+           "<html><body><p>The catalogue.</p></body></html>\r\n";
+    TRcResPath* path = mails->ImportMailFromFile(aFolder, eml);
+    TRcMailComplex* complex = mails->LoadMailComplex(path);
+    for (const auto& [name, file] : aAttachments) {
+        auto attachment = MakeRc<TRcMailComplexAttachmentFile>();
+        attachment->FFileName = file;
+        attachment->FRealFileName = name;
+        complex->AttachmentFileList()->Add(attachment.Get());
+    }
+    complex->BuildRaw();
+    TRcMail* mail = mails->GetMail(path);
+    mails->UpdateMailByMailComplex(mail, complex);
+    mails->SaveMailComplex(path, complex);
+    mails->SaveMail(aFolder, mail);
+    complex->RemoveWorkingFiles();
+    mails->SetMailSendReceiveState(path, msarsSendToSmtp);
+    return path;
+}
+
+TEST_F(SmtpSendTest, ABigAttachmentGoesToTheFileServerAndTheMailCarriesItsLink)
+{
+    TFakeMakerServer files;
+    files.Start();
+    const std::string address = "127.0.0.1:" + std::to_string(files.Port()) + "/fileServer";
+    THttpOptions fast;
+    fast.ConnectTimeoutMs = 2000;
+    fast.IdleTimeoutMs = 2000;
+    TRcSendMessageToSmtpRunable::SetBigAttachmentStep(BigAttachmentSendStep([address] { return address; }, fast));
+    const fs::path big = FScratch.Path() / "big.bin";
+    WritePatternFile(big, 25 * 1000 * 1000, 7);
+    const std::string sha256 = FileSha256(big);   // queueing takes the file in
+    const fs::path small = FScratch.Path() / "small.txt";
+    std::ofstream(small) << "price list";
+    const std::size_t before = Smtp().Messages().size();
+    TRcResPath* mail = QueueWithAttachments(Folder(aftSending), FScratch.Path(),
+                                            {{"catalogue 2024.zip", big}, {"prices.txt", small}});
+    Send();
+    const auto messages = Smtp().WaitForMessages(before + 1);
+    ASSERT_EQ(messages.size(), before + 1);
+    EXPECT_TRUE(FEvents->Texts("error").empty());
+    EXPECT_EQ(Where(mail).first, aftOutBox);
+    const std::string& data = messages.back().Data;
+    EXPECT_LT(data.size(), 100000u) << "the big file went with the mail";
+    EXPECT_NE(data.find("prices.txt"), std::string::npos);
+
+    // The captured mail, read back as a received one: its page holds the box.
+    const fs::path captured = FScratch.Path() / "captured.eml";
+    std::ofstream(captured, std::ios::binary) << data;
+    TRcResPath* back = Mails()->ImportMailFromFile(Folder(aftInBox), captured);
+    TRcMailComplex* complex = Mails()->LoadMailComplex(back);
+    const std::string html = complex->HtmlBody()->ReadHtmlContent();
+    complex->RemoveWorkingFiles();
+    EXPECT_NE(html.find("<div class=\"attachbox\">"), std::string::npos) << html;
+    EXPECT_NE(html.find(">catalogue 2024.zip</a> （23.8 MB）"), std::string::npos) << html;
+    const std::string marker = "<a href=\"";
+    const auto start = html.find(marker);
+    ASSERT_NE(start, std::string::npos);
+    std::string link = html.substr(start + marker.size(), html.find('"', start + marker.size()) - start - marker.size());
+    for (std::size_t at; (at = link.find("&amp;")) != std::string::npos;)
+        link.replace(at, 5, "&");
+    EXPECT_EQ(link.rfind("http://" + address + "?do=d&id=", 0), 0u) << link;
+    EXPECT_NE(link.find("&realName=catalogue%202024.zip&"), std::string::npos) << link;
+
+    auto http = MakeRc<THttpRequest>(fast);
+    const fs::path downloaded = FScratch.Path() / "downloaded.bin";
+    const THttpResult got = http->GetToFile(link, downloaded);
+    ASSERT_TRUE(got.Ok) << got.Error;
+    EXPECT_EQ(FileSha256(downloaded), sha256);
+}
+
+TEST_F(SmtpSendTest, WithoutAFileServerABigAttachmentGoesWithTheMailAndTheStatusSaysWhy)
+{
+    TRcSendMessageToSmtpRunable::SetBigAttachmentStep(BigAttachmentSendStep([] { return std::string(); }));
+    const fs::path big = FScratch.Path() / "big.zip";
+    std::ofstream(big).close();
+    fs::resize_file(big, kBigAttachmentSize + 1);
+    const std::size_t before = Smtp().Messages().size();
+    TRcResPath* mail = QueueWithAttachments(Folder(aftSending), FScratch.Path(), {{"big.zip", big}});
+    Send();
+    const auto messages = Smtp().WaitForMessages(before + 1);
+    ASSERT_EQ(messages.size(), before + 1);
+    EXPECT_GT(messages.back().Data.size(), static_cast<std::size_t>(kBigAttachmentSize));
+    EXPECT_EQ(Where(mail).first, aftOutBox);
+    EXPECT_TRUE(FEvents->Texts("error").empty());
+    const auto infos = FEvents->Texts("info");
+    EXPECT_NE(std::find(infos.begin(), infos.end(), "没有设置文件服务器，超大附件随邮件发送：big.zip"), infos.end());
+}
+
+TEST_F(SmtpSendTest, CancelDuringABigAttachmentsUploadPutsTheMailBackUnchanged)
+{
+    TFakeMakerServer files;
+    files.Start();
+    // The reply waits: time to cancel while the upload is running.
+    files.Script("/fileServer", {TScriptedReply::Delay(10000)});
+    const std::string address = "127.0.0.1:" + std::to_string(files.Port()) + "/fileServer";
+    TRcSendMessageToSmtpRunable::SetBigAttachmentStep(BigAttachmentSendStep([address] { return address; }));
+    const fs::path big = FScratch.Path() / "big.zip";
+    std::ofstream(big).close();
+    fs::resize_file(big, kBigAttachmentSize + 1);
+    const std::size_t before = Smtp().Messages().size();
+    TRcResPath* mail = QueueWithAttachments(Folder(aftSending), FScratch.Path(), {{"big.zip", big}});
+    std::atomic<bool> cancelled{false};
+    std::thread canceller([&] {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (std::chrono::steady_clock::now() < deadline && !cancelled) {
+            for (const auto& event : FEvents->Events())
+                if (event.Kind == "progress" && event.Curr > kBigAttachmentSize) {
+                    Driver()->Cancel();
+                    cancelled = true;
+                    break;
+                }
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    Send();
+    cancelled = true;
+    canceller.join();
+    EXPECT_EQ(Smtp().Messages().size(), before);
+    const auto [folder, state] = Where(mail);
+    EXPECT_EQ(folder, aftDraft);
+    EXPECT_EQ(state, msarsSendCancel);
+    TRcMailComplex* complex = Mails()->LoadMailComplex(Folder(aftDraft)->Append(mail->Last()));
+    ASSERT_NE(complex, nullptr);
+    ASSERT_EQ(complex->AttachmentFileList()->Count(), 1);
+    EXPECT_EQ(complex->AttachmentFileList()->GetItem(0)->Size(), kBigAttachmentSize + 1);
+    EXPECT_EQ(complex->HtmlBody()->ReadHtmlContent().find("attachbox"), std::string::npos);
+    complex->RemoveWorkingFiles();
 }
 
 } // namespace
