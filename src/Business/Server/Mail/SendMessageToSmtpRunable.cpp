@@ -227,7 +227,12 @@ TRcSendMessageToSmtpRunable::TOutcome TRcSendMessageToSmtpRunable::SmtpSend(TRcR
         run.Progress = [this](int64_t aDone, int64_t aTotal) { Progress(aDone, aTotal, ""); };
         run.Cancels = &FStepCancels;
         run.NeedCancel = [this] { return NeedCancel(); };
-        bigAttachments(aMailResPath, complex, run);
+        if (bigAttachments(aMailResPath, complex, run)) {
+            // The server may have given up on a connection that idled
+            // through a long upload: the mail goes over a fresh one.
+            FSmtp->Disconnect();
+            Login();
+        }
     }
     if (!complex->Raw()->FValid || complex->Raw()->FFileName.empty())
         complex->BuildRaw();

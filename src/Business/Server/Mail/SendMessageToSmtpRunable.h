@@ -58,10 +58,10 @@ public:
         std::function<bool()> NeedCancel;
     };
     // Before each mail, with its path: replaces attachments too large to
-    // send by download links. An error fails that mail (it stays queued,
-    // as it was).
+    // send by download links; true when it changed the mail. An error
+    // fails that mail (it stays queued, as it was).
     using TBigAttachmentStep =
-        std::function<void(TRcResPath* aMailResPath, TRcMailComplex* aComplex, const TBigAttachmentRun& aRun)>;
+        std::function<bool(TRcResPath* aMailResPath, TRcMailComplex* aComplex, const TBigAttachmentRun& aRun)>;
     static void SetBigAttachmentStep(TBigAttachmentStep aStep);
 
     // Mails sent in this run.

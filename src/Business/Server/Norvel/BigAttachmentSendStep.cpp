@@ -34,12 +34,12 @@ TRcSendMessageToSmtpRunable::TBigAttachmentStep BigAttachmentSendStep(std::funct
                TRcResPath* aMailResPath, TRcMailComplex* aComplex,
                const TRcSendMessageToSmtpRunable::TBigAttachmentRun& aRun) {
         if (!HasBigAttachment(aComplex))
-            return;
+            return false;
         const std::string address = aServerAddress ? aServerAddress() : ConfiguredAddress();
         if (address.empty()) {
             if (aRun.Status)
                 aRun.Status(NoFileServerText(aComplex));
-            return;
+            return false;
         }
         TAccountMailManager* mails = TAccountMailManager::AccountMailManager();
         TRcMail* mail = mails ? mails->GetMail(aMailResPath) : nullptr;
@@ -55,6 +55,6 @@ TRcSendMessageToSmtpRunable::TBigAttachmentStep BigAttachmentSendStep(std::funct
         });
         if (aRun.NeedCancel && aRun.NeedCancel())
             uploader->Cancel();
-        UploadBigAttachment(aMailResPath, mail, aComplex, *uploader, address, {aRun.Subject, aRun.Progress});
+        return UploadBigAttachment(aMailResPath, mail, aComplex, *uploader, address, {aRun.Subject, aRun.Progress});
     };
 }
