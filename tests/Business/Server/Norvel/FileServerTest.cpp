@@ -123,6 +123,24 @@ TEST_F(FileServerUploaderTest, AFileGoesUpStreamedAndComesBackTheSame)
     EXPECT_EQ(http->GetToFile(BigAttachmentLink(Address(), "../../etc/passwd", "x"), back).Status, 404);
 }
 
+TEST_F(FileServerUploaderTest, ANameFromAMailStaysOneFilePart)
+{
+    // Attachment names come from strangers' mails: quotes and line breaks
+    // must not end the part header or add fields.
+    const fs::path file = FScratch.Path() / "a.bin";
+    WritePatternFile(file, 1000);
+    auto uploader = MakeRc<TRcFileServerUploader>(Fast());
+    const std::string reply =
+        uploader->UploadFile(Address(), "./dev/", file, {}, "a\"; name=\"folder\r\nX-Evil: 1\r\n\r\n.pdf");
+    ASSERT_FALSE(reply.empty()) << uploader->GetLastErrorMessage();
+    const auto requests = gServer->Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    ASSERT_EQ(requests[0].Parts.size(), 2u);
+    EXPECT_EQ(requests[0].Parts[0].Value, "./dev/");
+    EXPECT_EQ(requests[0].Parts[1].Name, "file");
+    EXPECT_EQ(requests[0].Parts[1].StoredSize, 1000u);
+}
+
 TEST_F(FileServerUploaderTest, FailuresGiveNoReplyAndSayWhy)
 {
     const fs::path file = FScratch.Path() / "a.bin";
