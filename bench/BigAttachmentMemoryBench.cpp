@@ -4,6 +4,7 @@
 // over its resident size just before the upload, the peak reset first, as
 // the mail-complex benchmark measures it.
 #include "Business/Server/Norvel/FileServerUploader.h"
+#include "PeakMemory.h"
 #include "FakeMakerServer.h"
 #include "Support/ScratchFolder.h"
 #include "Support/Sha256.h"
@@ -12,7 +13,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <malloc.h>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -20,24 +20,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uint64_t kAttachmentBytes = 25u * 1000 * 1000;
-
-int64_t StatusKiB(const char* aField)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::string prefix = std::string(aField) + ":";
-    while (std::getline(status, line))
-        if (line.rfind(prefix, 0) == 0)
-            return std::strtoll(line.c_str() + prefix.size(), nullptr, 10);
-    return -1;
-}
-
-int64_t ResetPeak()
-{
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-    return StatusKiB("VmRSS");
-}
 
 void BM_BigAttachmentUpload25MB(benchmark::State& state)
 {

@@ -4,6 +4,7 @@
 // process's peak (VmHWM) over its resident size just before the step, with
 // the peak reset in between, so an earlier step cannot hide a later one.
 #include "Business/AccountMail/MailComplex.h"
+#include "PeakMemory.h"
 #include "Business/AccountMail/SqliteDbMail.h"
 #include "Business/Data/DataFolder.h"
 #include "Business/Data/Databases.h"
@@ -18,7 +19,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <malloc.h>
 #include <random>
 #include <string>
 
@@ -27,25 +27,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr size_t kAttachmentBytes = 50u * 1000 * 1000;
-
-int64_t StatusKiB(const char* aField)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::string prefix = std::string(aField) + ":";
-    while (std::getline(status, line))
-        if (line.rfind(prefix, 0) == 0)
-            return std::strtoll(line.c_str() + prefix.size(), nullptr, 10);
-    return -1;
-}
-
-// Resets the peak to the current size; returns that size.
-int64_t ResetPeak()
-{
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-    return StatusKiB("VmRSS");
-}
 
 // A message written piece by piece, so making it costs no memory: an HTML
 // part and a base64 attachment of incompressible bytes.

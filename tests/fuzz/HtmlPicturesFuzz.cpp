@@ -4,6 +4,7 @@
 // lie inside the page, in order, each right after its '=', and splice back
 // exactly; texts come out as UTF-8.
 #include "FuzzEntry.h"
+#include "PictureReferenceChecks.h"
 #include "FuzzUtf8.h"
 
 #include "Business/Html/BodyText.h"
@@ -18,31 +19,6 @@
 #include <vector>
 
 namespace {
-
-void CheckPictureReferences(std::string_view aPage)
-{
-    const auto references = FindPictureReferences(aPage);
-    std::size_t end = 0, written = 0;
-    std::vector<std::pair<std::size_t, std::string>> replacements;
-    for (std::size_t i = 0; i < references.size(); ++i) {
-        const auto& reference = references[i];
-        if (reference.Offset < end || reference.Offset + reference.Length > aPage.size())
-            std::abort();
-        std::size_t before = reference.Offset;
-        while (before > 0 && std::strchr(" \t\n\f\r", aPage[before - 1]))
-            --before;
-        if (before == 0 || aPage[before - 1] != '=')
-            std::abort();
-        end = reference.Offset + reference.Length;
-        written += reference.Length;
-        replacements.emplace_back(i, "x");
-    }
-    if (ReplacePictureReferences(aPage, references, {}) != aPage)
-        std::abort();
-    if (ReplacePictureReferences(aPage, references, replacements).size() !=
-        aPage.size() - written + 3 * references.size())
-        std::abort();
-}
 
 void ExpectUtf8(const std::string& aText)
 {

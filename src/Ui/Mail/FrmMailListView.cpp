@@ -13,6 +13,7 @@
 #include "Business/AccountMail/ReadReceipt.h"
 #include "Business/Mime/AddressList.h"
 #include "Business/Server/ServerDriver.h"
+#include "Runtime/AsciiText.h"
 #include "Runtime/DateTime.h"
 #include "Runtime/Log.h"
 #include "Runtime/TextFormat.h"
@@ -25,15 +26,6 @@ std::unique_ptr<TfrmMailListView> gInstance;
 std::function<void()> gShowProgress;
 
 constexpr TAccountFolderType kCountedFolders[4] = {aftInBox, aftDraft, aftOutBox, aftThrashBag};
-
-std::string Trimmed(const std::string& aText)
-{
-    const auto first = aText.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    const auto last = aText.find_last_not_of(" \t\r\n");
-    return aText.substr(first, last - first + 1);
-}
 
 // The first address as the reading pane names it: "Name <address>" when
 // it has a display name, else the address alone; "等 n 人" for the others.

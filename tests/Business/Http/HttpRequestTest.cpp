@@ -4,7 +4,7 @@
 #include "Runtime/RcRef.h"
 #include "Runtime/RunableCancelList.h"
 
-#include "FakeMakerServer.h"
+#include "Support/FakeServerEnvironment.h"
 #include "PlatformRoutes.h"
 #include "Support/ScratchFolder.h"
 
@@ -28,29 +28,10 @@
 
 namespace {
 
-// One server for the whole executable, on a free loopback port.
-TFakeMakerServer* gServer = nullptr;
-
-class TFakeServerEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        FServer = std::make_unique<TFakeMakerServer>();
-        FServer->Start();
-        gServer = FServer.get();
-    }
-    void TearDown() override
-    {
-        gServer = nullptr;
-        FServer.reset();
-    }
-
-private:
-    std::unique_ptr<TFakeMakerServer> FServer;
-};
-
-// gtest takes ownership of the environment.
-[[maybe_unused]] const auto* const gEnvironment = ::testing::AddGlobalTestEnvironment(new TFakeServerEnvironment);
+TFakeMakerServer* Server()
+{
+    return TFakeServerEnvironment::Server();
+}
 
 const std::string kRegistrationPath = "/mailOprAction!getUserRegistrTime.action";
 const std::string kBytesPath = "/__test/bytes";
@@ -73,7 +54,7 @@ class HttpRequestTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        gServer->Reset();
+        Server()->Reset();
         FScratchFolder = std::make_unique<TScratchFolder>("qm-http");
         FScratch = FScratchFolder->Path();
     }
@@ -82,7 +63,7 @@ protected:
         FScratchFolder.reset();
     }
 
-    static std::string Url(const std::string& aPath) { return gServer->BaseUrl() + aPath.substr(1); }
+    static std::string Url(const std::string& aPath) { return Server()->BaseUrl() + aPath.substr(1); }
 
     // Test timeouts: nothing waits for a default.
     static THttpOptions Fast()
@@ -143,7 +124,7 @@ TEST_F(HttpRequestTest, FormPartsArriveInOrderWithTheirEncodings)
         {"file", fileContent, "", "报价单 1.eml", "message/rfc822"},
         {"copy", fileContent, "", "raw.eml", "application/octet-stream"},
     };
-    const auto requests = gServer->Requests();
+    const auto requests = Server()->Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].Method, "POST");
     EXPECT_EQ(requests[0].Path, kRegistrationPath);
@@ -181,7 +162,7 @@ TEST_F(HttpRequestTest, AFormThatCannotBeSentIsRefusedBeforeSending)
         EXPECT_FALSE(result.Ok);
         EXPECT_EQ(result.Error, c.Error);
     }
-    EXPECT_TRUE(gServer->Requests().empty());
+    EXPECT_TRUE(Server()->Requests().empty());
 }
 
 TEST_F(HttpRequestTest, AnyStatusOutside2xxIsAFailureCarryingIt)
@@ -191,7 +172,7 @@ TEST_F(HttpRequestTest, AnyStatusOutside2xxIsAFailureCarryingIt)
         bool Ok;
     };
     for (const auto& c : std::vector<TCase>{{500, false}, {404, false}, {304, false}, {204, true}, {299, true}}) {
-        gServer->Script(kRegistrationPath, {TScriptedReply::WithStatus(c.Status)});
+        Server()->Script(kRegistrationPath, {TScriptedReply::WithStatus(c.Status)});
         const auto result = Http()->PostForm(Url(kRegistrationPath), {THttpField::Plain("user_email", "a@b.c")});
         EXPECT_EQ(result.Ok, c.Ok) << c.Status;
         EXPECT_EQ(result.Status, c.Status);
@@ -210,20 +191,20 @@ TEST_F(HttpRequestTest, RedirectsAreFollowedOnlyToHttp)
     };
     const std::vector<TCase> cases = {
         {kBytesPath + "?size=5", true, "abcde", CURLE_OK},
-        {gServer->BaseUrl() + "__test/bytes?size=3", true, "abc", CURLE_OK},
+        {Server()->BaseUrl() + "__test/bytes?size=3", true, "abc", CURLE_OK},
         {"file:///etc/passwd", false, "", CURLE_UNSUPPORTED_PROTOCOL},
         {"ftp://127.0.0.1/etc/passwd", false, "", CURLE_UNSUPPORTED_PROTOCOL},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Location);
-        gServer->Reset();
-        gServer->Script(kRegistrationPath, {TScriptedReply::RedirectTo(c.Location)});
+        Server()->Reset();
+        Server()->Script(kRegistrationPath, {TScriptedReply::RedirectTo(c.Location)});
         const auto result = Http()->PostForm(Url(kRegistrationPath), {THttpField::Plain("user_email", "a@b.c")});
         EXPECT_EQ(result.Ok, c.Ok) << result.Error;
         EXPECT_EQ(result.CurlCode, c.CurlCode);
         EXPECT_EQ(result.Body, c.Body);
         if (c.Ok) {   // the POST was answered by a GET of the new place
-            const auto requests = gServer->Requests();
+            const auto requests = Server()->Requests();
             ASSERT_EQ(requests.size(), 2u);
             EXPECT_EQ(requests[1].Method, "GET");
             EXPECT_EQ(requests[1].Path, kBytesPath);
@@ -284,11 +265,11 @@ TEST_F(HttpRequestTest, RedirectsKeepFormsAtHomeAndNeverLeaveHttps)
     };
     for (const auto& r : redirects) {
         SCOPED_TRACE(std::to_string(r.Status) + " " + r.Location);
-        gServer->Reset();
+        Server()->Reset();
         other.Reset();
         TScriptedReply redirect = TScriptedReply::RedirectTo(r.Location);
         redirect.Status = r.Status;
-        gServer->Script(kRegistrationPath, {redirect});
+        Server()->Script(kRegistrationPath, {redirect});
         const auto result =
             Http()->PostForm(Url(kRegistrationPath), {THttpField::Plain("user_password", "secret")});
         EXPECT_FALSE(result.Ok);
@@ -297,21 +278,21 @@ TEST_F(HttpRequestTest, RedirectsKeepFormsAtHomeAndNeverLeaveHttps)
         EXPECT_TRUE(other.Requests().empty());
     }
     // A plain GET may go there.
-    gServer->Reset();
-    gServer->Script(kBytesPath, {TScriptedReply::RedirectTo(other.BaseUrl() + "__test/bytes?size=3")});
+    Server()->Reset();
+    Server()->Script(kBytesPath, {TScriptedReply::RedirectTo(other.BaseUrl() + "__test/bytes?size=3")});
     const auto get = Http()->Get(Url(kBytesPath));
     EXPECT_TRUE(get.Ok) << get.Error;
     EXPECT_EQ(get.Body, "abc");
 
     // Within the site a 307 still re-sends the form.
-    gServer->Reset();
+    Server()->Reset();
     TScriptedReply home = TScriptedReply::RedirectTo(kBytesPath + "?size=3");
     home.Status = 307;
-    gServer->Script(kRegistrationPath, {home});
+    Server()->Script(kRegistrationPath, {home});
     const auto resent = Http()->PostForm(Url(kRegistrationPath), {THttpField::Plain("user_password", "secret")});
     EXPECT_TRUE(resent.Ok) << resent.Error;
     EXPECT_EQ(resent.Body, "abc");
-    const auto requests = gServer->Requests();
+    const auto requests = Server()->Requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[1].Method, "POST");
     EXPECT_EQ(requests[1].Path, kBytesPath);
@@ -325,8 +306,8 @@ TEST_F(HttpRequestTest, RedirectLimit)
         bool Ok;
     };
     for (const auto& c : std::vector<TCase>{{2, 2, true}, {2, 3, false}, {0, 1, false}}) {
-        gServer->Reset();
-        gServer->Script(kBytesPath, std::vector<TScriptedReply>(c.Redirects, TScriptedReply::RedirectTo(kBytesPath + "?size=2")));
+        Server()->Reset();
+        Server()->Script(kBytesPath, std::vector<TScriptedReply>(c.Redirects, TScriptedReply::RedirectTo(kBytesPath + "?size=2")));
         auto options = Fast();
         options.MaxRedirects = c.MaxRedirects;
         const auto result = Http(options)->Get(Url(kBytesPath) + "?size=2");
@@ -365,7 +346,7 @@ TEST_F(HttpRequestTest, TimeoutsEndASilentServer)
         long TotalMs, IdleMs;
     };
     for (const auto& c : std::vector<TCase>{{300, 0}, {0, 1000}}) {
-        gServer->Script(kRegistrationPath, {TScriptedReply::Delay(4000)});
+        Server()->Script(kRegistrationPath, {TScriptedReply::Delay(4000)});
         auto options = Fast();
         options.TotalTimeoutMs = c.TotalMs;
         options.IdleTimeoutMs = c.IdleMs;
@@ -378,7 +359,7 @@ TEST_F(HttpRequestTest, TimeoutsEndASilentServer)
 
 TEST_F(HttpRequestTest, CancelFromAnotherThreadEndsAWaitingRequest)
 {
-    gServer->Script(kRegistrationPath, {TScriptedReply::Delay(20000)});
+    Server()->Script(kRegistrationPath, {TScriptedReply::Delay(20000)});
     auto options = Fast();
     options.IdleTimeoutMs = 0;
     options.TotalTimeoutMs = 0;
@@ -388,7 +369,7 @@ TEST_F(HttpRequestTest, CancelFromAnotherThreadEndsAWaitingRequest)
 
     THttpResult result;
     std::thread worker([&] { result = http->PostForm(Url(kRegistrationPath), {THttpField::Plain("user_email", "a@b.c")}); });
-    for (int i = 0; i < 500 && gServer->Requests().empty(); ++i)   // the server holds the request now
+    for (int i = 0; i < 500 && Server()->Requests().empty(); ++i)   // the server holds the request now
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const auto cancelled = std::chrono::steady_clock::now();
     cancelList.Cancel();
@@ -403,7 +384,7 @@ TEST_F(HttpRequestTest, CancelFromAnotherThreadEndsAWaitingRequest)
     // A cancelled object stays cancelled: the next request is not sent.
     const auto again = http->Get(Url(kBytesPath) + "?size=1");
     EXPECT_TRUE(again.Cancelled);
-    EXPECT_EQ(gServer->Requests().size(), 1u);
+    EXPECT_EQ(Server()->Requests().size(), 1u);
 }
 
 TEST_F(HttpRequestTest, RepliesInMemoryAreBounded)
@@ -441,7 +422,7 @@ TEST_F(HttpRequestTest, GetToFileStreamsToDisk)
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
     // A failure leaves no file behind, only the start of the error page in memory.
-    gServer->Script(kBytesPath, {TScriptedReply::Text(Pattern(5000), 500)});
+    Server()->Script(kBytesPath, {TScriptedReply::Text(Pattern(5000), 500)});
     const auto failed = Http(options)->GetToFile(Url(kBytesPath) + "?size=10", file);
     EXPECT_FALSE(failed.Ok);
     EXPECT_EQ(failed.Status, 500);

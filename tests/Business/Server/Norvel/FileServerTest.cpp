@@ -6,7 +6,7 @@
 #include "Business/Server/Norvel/FileServerUploader.h"
 #include "Business/Data/WholeFile.h"
 #include "Runtime/AutoReleasePool.h"
-#include "FakeMakerServer.h"
+#include "Support/FakeServerEnvironment.h"
 #include "Support/AccountManagers.h"
 #include "Support/ScratchFolder.h"
 #include "Support/Sha256.h"
@@ -21,34 +21,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TFakeMakerServer* gServer = nullptr;
-
-class TFakeServerEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        FServer = std::make_unique<TFakeMakerServer>();
-        FServer->Start();
-        gServer = FServer.get();
-    }
-    void TearDown() override
-    {
-        gServer = nullptr;
-        FServer.reset();
-    }
-
-private:
-    std::unique_ptr<TFakeMakerServer> FServer;
-};
-
-[[maybe_unused]] const auto* const gEnvironment = ::testing::AddGlobalTestEnvironment(new TFakeServerEnvironment);
+TFakeMakerServer* Server()
+{
+    return TFakeServerEnvironment::Server();
+}
 
 const std::string kUploadPath = "/fileServer";
 
 // The file server's address as configured: host, port and path, no scheme.
 std::string Address()
 {
-    return "127.0.0.1:" + std::to_string(gServer->Port()) + kUploadPath;
+    return "127.0.0.1:" + std::to_string(Server()->Port()) + kUploadPath;
 }
 
 // An address where nothing listens.
@@ -70,7 +53,7 @@ THttpOptions Fast()
 
 class FileServerUploaderTest : public ::testing::Test {
 protected:
-    void SetUp() override { gServer->Reset(); }
+    void SetUp() override { Server()->Reset(); }
     TScratchFolder FScratch{"qm-upload"};
 };
 
@@ -107,11 +90,11 @@ TEST_F(FileServerUploaderTest, AFileGoesUpStreamedAndComesBackTheSame)
     EXPECT_EQ(lastSent, lastTotal);
     EXPECT_GT(lastTotal, kSize);   // the whole multipart body
 
-    const auto requests = gServer->Requests();
+    const auto requests = Server()->Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].Field("folder"), "./dev/");
-    ASSERT_TRUE(gServer->StoredFile(id));
-    EXPECT_EQ(gServer->StoredFile(id)->filename(), id);   // never the client's name
+    ASSERT_TRUE(Server()->StoredFile(id));
+    EXPECT_EQ(Server()->StoredFile(id)->filename(), id);   // never the client's name
 
     auto http = MakeRc<THttpRequest>(Fast());
     const fs::path back = FScratch.Path() / "back.bin";
@@ -133,7 +116,7 @@ TEST_F(FileServerUploaderTest, ANameFromAMailStaysOneFilePart)
     const std::string reply =
         uploader->UploadFile(Address(), "./dev/", file, {}, "a\"; name=\"folder\r\nX-Evil: 1\r\n\r\n.pdf");
     ASSERT_FALSE(reply.empty()) << uploader->GetLastErrorMessage();
-    const auto requests = gServer->Requests();
+    const auto requests = Server()->Requests();
     ASSERT_EQ(requests.size(), 1u);
     ASSERT_EQ(requests[0].Parts.size(), 2u);
     EXPECT_EQ(requests[0].Parts[0].Value, "./dev/");
@@ -157,7 +140,7 @@ TEST_F(FileServerUploaderTest, FailuresGiveNoReplyAndSayWhy)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         if (c.Script)
-            gServer->Script(kUploadPath, {*c.Script});
+            Server()->Script(kUploadPath, {*c.Script});
         auto uploader = MakeRc<TRcFileServerUploader>(Fast());
         EXPECT_EQ(uploader->UploadFile(c.Address, "./dev/", file, {}), "");
         EXPECT_EQ(uploader->GetLastError(), c.Error);
@@ -191,7 +174,7 @@ class BigAttachmentTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        gServer->Reset();
+        Server()->Reset();
         FManagers = std::make_unique<TAccountManagers>(FScratch.Path() / "data");
         FAccount = TAccountManager::AccountManager()->CreateNewAccount();
         FAccount->SetEmail("sender@example.com");
@@ -292,7 +275,7 @@ TEST_F(BigAttachmentTest, BigOnesBecomeTheBoxInReverseOrderAndExactly20MiBStays)
     EXPECT_EQ(stored->AttachmentFileList()->GetItem(1)->FRealFileName, "small.txt");
     const std::string html = stored->HtmlBody()->ReadHtmlContent();
     stored->RemoveWorkingFiles();
-    const auto requests = gServer->Requests();
+    const auto requests = Server()->Requests();
     ASSERT_EQ(requests.size(), 2u);
     ASSERT_EQ(requests[0].Parts.size(), 2u);
     EXPECT_EQ(requests[0].Parts[1].FileName, "second <&>.mp4");   // the list walked from its end
@@ -318,7 +301,7 @@ TEST_F(BigAttachmentTest, AMailWithoutBigAttachmentsIsNotTouched)
     const auto before = Stored(path);
     EXPECT_FALSE(Replace(path, Address()));
     EXPECT_EQ(Stored(path), before);
-    EXPECT_TRUE(gServer->Requests().empty());
+    EXPECT_TRUE(Server()->Requests().empty());
 }
 
 TEST_F(BigAttachmentTest, AFailedUploadLeavesTheMailAsItWas)
@@ -340,8 +323,8 @@ TEST_F(BigAttachmentTest, AFailedUploadLeavesTheMailAsItWas)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        gServer->Reset();
-        gServer->Script(kUploadPath, c.Script);
+        Server()->Reset();
+        Server()->Script(kUploadPath, c.Script);
         EXPECT_THROW(Replace(path, c.Address, c.During), std::exception);
         EXPECT_EQ(Stored(path), before);
     }
