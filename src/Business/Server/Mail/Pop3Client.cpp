@@ -132,6 +132,7 @@ const TServerReply& TPop3Client::ReadStatus()
 const TServerReply& TPop3Client::SendCmd(std::string_view aCommand, std::string_view aLogged)
 {
     TLog::O(lolDebug, "POP3 > %s", {aLogged.empty() ? aCommand : aLogged});
+    FLastCommand = aCommand.substr(0, aCommand.find(' '));
     FTransport.WriteLine(aCommand);
     return ReadStatus();
 }
@@ -159,6 +160,7 @@ void TPop3Client::Connect(const std::string& aUser, const std::string& aPassword
         if (text->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
             throw ETransportError("The POP3 user name or password contains a line break");
     FLastReply.reset();
+    FLastCommand.clear();
     const TOnFailure closeOnError([this]() noexcept { FTransport.Close(); });
     FTransport.Connect();
     if (!ReadStatus().IsSuccess())

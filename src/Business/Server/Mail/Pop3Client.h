@@ -72,6 +72,9 @@ public:
 
     // The last status line read, or null before the first.
     const TServerReply* LastReply() const { return FLastReply ? &*FLastReply : nullptr; }
+    // The verb of the last command sent ("USER", "PASS", "STAT"…); empty
+    // while connecting, before the first command.
+    const std::string& LastCommand() const { return FLastCommand; }
     // Raises the last reply as EPop3ReplyError.
     [[noreturn]] void RaiseExceptionForLastCmdResult() const;
 
@@ -92,4 +95,5 @@ private:
 
     TLineTransport FTransport;
     std::optional<TServerReply> FLastReply;
+    std::string FLastCommand;
 };

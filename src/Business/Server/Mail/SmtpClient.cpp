@@ -2,6 +2,7 @@
 
 #include "SmtpDataEncoder.h"
 #include "TransportErrors.h"
+#include "Runtime/Finally.h"
 #include "Runtime/Log.h"
 #include "Runtime/ScopeGuard.h"
 #include "Runtime/TextFormat.h"
@@ -162,6 +163,9 @@ const TServerReply& TSmtpClient::ReadReply()
 const TServerReply& TSmtpClient::SendCmd(std::string_view aCommand, std::string_view aLogged)
 {
     TLog::O(lolDebug, "SMTP > %s", {aLogged.empty() ? aCommand : aLogged});
+    // The lines that answer AUTH's challenges belong to AUTH.
+    if (!FAuthenticating)
+        FLastCommand = aCommand.substr(0, aCommand.find(' '));
     FTransport.WriteLine(aCommand);
     return ReadReply();
 }
@@ -203,6 +207,7 @@ void TSmtpClient::Connect(const std::string& aUser, const std::string& aPassword
     CheckCommandText(aUser, "SMTP user name");
     CheckCommandText(aPassword, "SMTP password");
     FLastReply.reset();
+    FLastCommand.clear();
     const TOnFailure closeOnError([this]() noexcept { FTransport.Close(); });
     FTransport.Connect();
     if (ReadReply().NumericCode() != 220)
@@ -219,6 +224,9 @@ void TSmtpClient::Connect(const std::string& aUser, const std::string& aPassword
 
 void TSmtpClient::Authenticate(const std::string& aUser, const std::string& aPassword)
 {
+    FLastCommand = "AUTH";
+    FAuthenticating = true;
+    const TFinally done([this]() noexcept { FAuthenticating = false; });
     const bool login = FAuthMechanisms.find(" LOGIN ") != std::string::npos;
     const bool plain = FAuthMechanisms.find(" PLAIN ") != std::string::npos;
     if (login || !plain) {

@@ -73,6 +73,9 @@ public:
     void Cancel() { FTransport.Cancel(); }
 
     const TServerReply* LastReply() const { return FLastReply ? &*FLastReply : nullptr; }
+    // The verb of the last command sent ("EHLO", "STARTTLS", "AUTH" for
+    // every line of a login, "MAIL"…); empty while connecting.
+    const std::string& LastCommand() const { return FLastCommand; }
     TLineTransport& Transport() { return FTransport; }
 
 private:
@@ -94,4 +97,6 @@ private:
     std::optional<TServerReply> FLastReply;
     std::set<std::string> FExtensions;
     std::string FAuthMechanisms;   // what AUTH was announced with, upper case
+    std::string FLastCommand;
+    bool FAuthenticating = false;
 };

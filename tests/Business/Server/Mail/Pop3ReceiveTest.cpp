@@ -20,6 +20,7 @@
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/DateTime.h"
 #include "Support/AccountManagers.h"
+#include "Support/ClosedPort.h"
 #include "Support/DovecotServer.h"
 #include "Support/ScratchFolder.h"
 #include "Support/ScriptedServer.h"
@@ -133,19 +134,6 @@ std::vector<TSession> WaitForSessions(const std::string& aUser, std::size_t aCou
         sessions = Sessions(aUser);
     }
     return sessions;
-}
-
-int UnusedPort()
-{
-    TFileHandle socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (::bind(socket.Get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        ::getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
-        throw std::runtime_error("no free port");
-    return ntohs(address.sin_port);   // closed again: nobody listens there
 }
 
 void ShortTimeouts(TTransportSettings& aSettings)
@@ -532,7 +520,7 @@ TEST_F(Pop3ReceiveTest, AWrongPasswordAndADeadServerGiveTheUsersTexts)
         const char* Error;
     } cases[] = {
         {"wrong password", 0, "not the password", "错误：-ERR [AUTH] Authentication failed."},
-        {"nobody listening", UnusedPort(), "", "错误：Connection to 127.0.0.1:"},
+        {"nobody listening", ClosedPort(), "", "错误：Connection to 127.0.0.1:"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);

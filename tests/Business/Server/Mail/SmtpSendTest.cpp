@@ -16,6 +16,7 @@
 #include "JobDriver.h"
 #include "ReceiveEvents.h"
 #include "Support/AccountManagers.h"
+#include "Support/ClosedPort.h"
 #include "Support/DovecotServer.h"
 #include "Support/ScratchFolder.h"
 #include "Support/SmtpServer.h"
@@ -504,19 +505,6 @@ TEST_F(SmtpSendTest, ASenderKilledBetweenTheFinalDotAndTheAnswerNeverSendsTheMai
     EXPECT_EQ(StoredStateAndFolder(db, id), std::make_pair(static_cast<int>(msarsSendInFlight), drafts));
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(Smtp().Messages().size(), before + 1);   // not sent again
-}
-
-// A loopback port where nobody listens.
-int ClosedPort()
-{
-    TFileHandle socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(socket.Get(), reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&address), &size);
-    return ntohs(address.sin_port);
 }
 
 // quillmar-cli as a user runs it: its own data and runtime folders, its
