@@ -74,8 +74,9 @@ struct TAccountSettings {
 
 class TRcAccount : public TRcObject {
 public:
-    // Where a changed receive mode is reported (the maker's platform);
-    // nothing until that is built.
+    // Where a changed receive mode is reported: the maker's platform,
+    // through the server driver between its Init and UnInit; nowhere
+    // otherwise.
     using TReceiveModeReporter = std::function<void(const std::string& aEmail, const std::string& aMode)>;
     static void SetReceiveModeReporter(TReceiveModeReporter aReporter);
 

@@ -3,7 +3,22 @@
 #include <algorithm>
 
 #include "Business/Account/AccountManager.h"
+#include "Business/Data/ConfigManager.h"
 #include "Runtime/Log.h"
+
+namespace {
+
+// The screens wait for these: short, unlike a mail transfer.
+THttpOptions DefaultPlatformHttpOptions()
+{
+    THttpOptions options;
+    options.ConnectTimeoutMs = 10000;
+    options.IdleTimeoutMs = 30000;
+    options.TotalTimeoutMs = 30000;
+    return options;
+}
+
+} // namespace
 
 class TServerDriver::TAccountListObserver : public TRcObject, public IAccountObserver {
 public:
@@ -18,13 +33,18 @@ private:
 TServerDriver::TServerDriver()
     : FSchedulingRunable(MakeRc<TSchedulingRunable>()),
       FSchedulingRunableThread(std::make_unique<TThreadForRunable>(FSchedulingRunable.Get(), true)),
-      FAccountObserver(MakeRc<TAccountListObserver>(*this))
+      FAccountObserver(MakeRc<TAccountListObserver>(*this)),
+      FPlatformHttpOptions(DefaultPlatformHttpOptions())
 {
 }
 
 TServerDriver::~TServerDriver()
 {
     TLog::O(lolInfo, "Business.ServerDriver 析构");
+    // The reporter calls into this object.
+    if (FReportingReceiveMode)
+        TRcAccount::SetReceiveModeReporter(nullptr);
+    FPlatformRequests.Stop();
     // Without UnInit (a failed start) the thread must still be ended.
     if (FSchedulingRunableThread && FSchedulingRunableThread->Started()) {
         FSchedulingRunable->Cancel();
@@ -43,6 +63,10 @@ void TServerDriver::Init()
         accounts->RegisterObserver(FAccountObserver.Get());
         FObserving = true;
     }
+    FPlatformRequests.Restart();
+    TRcAccount::SetReceiveModeReporter(
+        [this](const std::string& aEmail, const std::string& aMode) { ReportReceiveMode(aEmail, aMode); });
+    FReportingReceiveMode = true;
     FSchedulingRunableThread->Start();
 }
 
@@ -54,6 +78,12 @@ void TServerDriver::UnInit()
             accounts->UnregisterObserver(FAccountObserver.Get());
         FObserving = false;
     }
+    if (FReportingReceiveMode) {
+        TRcAccount::SetReceiveModeReporter(nullptr);
+        FReportingReceiveMode = false;
+    }
+    TLog::O(lolInfo, "取消 平台请求");
+    FPlatformRequests.Stop();
     TLog::O(lolInfo, "取消 可能存在的收发信动作");
     FSchedulingRunable->Cancel();
     TLog::O(lolInfo, "通知 邮件发送接收调度执行器 终止");
@@ -133,4 +163,115 @@ void TServerDriver::OnAccountListChanged()
     for (const auto& id : listed)
         if (!known.count(id))
             OnAccountChanged(TRcResId::CreateAndAutoRelease(rtAccount, id));
+}
+
+TPlatformContext TServerDriver::PlatformContext() const
+{
+    TPlatformContext context;
+    context.Options = PlatformHttpOptions();
+    // The configuration outlives every request: UnInit ends them all
+    // before any manager is released.
+    if (const TConfigManager* config = TConfigManager::ConfigManager()) {
+        context.BaseUrl = config->NorvelServerUrl();
+        context.MessageText = [config](const std::string& aKey) { return config->GetMsg(aKey); };
+    }
+    return context;
+}
+
+TPlatformRequest TServerDriver::StartPlatformRequest(TPlatformWork aWork, TDelayRunableQueue* aQueue,
+                                                     TPlatformDone aDone)
+{
+    return FPlatformRequests.Start(PlatformContext(), std::move(aWork), aQueue, std::move(aDone));
+}
+
+void TServerDriver::SetPlatformHttpOptions(const THttpOptions& aOptions)
+{
+    std::lock_guard lock(FPlatformMutex);
+    FPlatformHttpOptions = aOptions;
+}
+
+THttpOptions TServerDriver::PlatformHttpOptions() const
+{
+    std::lock_guard lock(FPlatformMutex);
+    return FPlatformHttpOptions;
+}
+
+TPlatformRequest TServerDriver::SaveMailInfoToTavro(const TAccountSettings& aAccount, TDelayRunableQueue& aQueue,
+                                                    TPlatformDone aDone)
+{
+    return StartPlatformRequest(
+        [aAccount](TPlatformContext& aContext) { return ::SaveMailInfoToTavro(aContext, aAccount); }, &aQueue,
+        std::move(aDone));
+}
+
+TPlatformRequest TServerDriver::SaveNameListMailFilterToTavro(const std::string& aEmail, const std::string& aBlackList,
+                                                              const std::string& aWhiteList,
+                                                              const std::string& aKeywords, TDelayRunableQueue& aQueue,
+                                                              TPlatformDone aDone)
+{
+    return StartPlatformRequest(
+        [aEmail, aBlackList, aWhiteList, aKeywords](TPlatformContext& aContext) {
+            return ::SaveNameListMailFilterToTavro(aContext, aEmail, aBlackList, aWhiteList, aKeywords);
+        },
+        &aQueue, std::move(aDone));
+}
+
+TPlatformRequest TServerDriver::GetNameListMailFilterToTavro(const std::string& aEmail, TDelayRunableQueue& aQueue,
+                                                             TPlatformDone aDone)
+{
+    return StartPlatformRequest(
+        [aEmail](TPlatformContext& aContext) { return ::GetNameListMailFilterToTavro(aContext, aEmail); }, &aQueue,
+        std::move(aDone));
+}
+
+TPlatformRequest TServerDriver::SaveReceiveMailTypeToTavro(const std::string& aEmail, const std::string& aMode,
+                                                           TDelayRunableQueue& aQueue, TPlatformDone aDone)
+{
+    return StartPlatformRequest(
+        [aEmail, aMode](TPlatformContext& aContext) { return ::SaveReceiveMailTypeToTavro(aContext, aEmail, aMode); },
+        &aQueue, std::move(aDone));
+}
+
+void TServerDriver::SaveAppMessageToTavro(const std::string& aAddressList)
+{
+    const TConfigManager* config = TConfigManager::ConfigManager();
+    const std::string appId = config ? config->QuillmarAppId() : std::string();
+    // Nobody waits for this one, and nothing is done with its reply.
+    StartPlatformRequest(
+        [appId, aAddressList](TPlatformContext& aContext) {
+            return ::SaveAppMessageToTavro(aContext, appId, aAddressList);
+        },
+        nullptr, nullptr)
+        .Detach();
+}
+
+TPlatformRequest TServerDriver::ReTranslation(const std::string& aEmail, const std::string& aMailUid,
+                                              const std::string& aReason, TDelayRunableQueue& aQueue,
+                                              TPlatformDone aDone)
+{
+    return StartPlatformRequest(
+        [aEmail, aMailUid, aReason](TPlatformContext& aContext) {
+            return ::ReTranslation(aContext, aEmail, aMailUid, aReason);
+        },
+        &aQueue, std::move(aDone));
+}
+
+void TServerDriver::ReportReceiveMode(const std::string& aEmail, const std::string& aMode)
+{
+    // Called from the record's setter, on whatever thread sets it: nothing
+    // may escape, and nobody waits for the answer.
+    try {
+        StartPlatformRequest(
+            [aEmail, aMode](TPlatformContext& aContext) {
+                return ::SaveReceiveMailTypeToTavro(aContext, aEmail, aMode);
+            },
+            nullptr,
+            [](const TPlatformReply& aReply) {
+                if (!aReply.Result)
+                    TLog::O(lolWorn, "接收模式没有报给平台：%s", {aReply.ErrorText});
+            })
+            .Detach();
+    } catch (const std::exception& e) {
+        TLog::O(lolWorn, "接收模式没有报给平台：%s", {e.what()});
+    }
 }
