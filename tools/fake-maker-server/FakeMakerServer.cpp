@@ -55,7 +55,36 @@ bool IsStoreId(const std::string& aId)
     return true;
 }
 
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
 } // namespace
+
+std::string PercentDecoded(const std::string& aText)
+{
+    std::string out;
+    for (std::size_t i = 0; i < aText.size(); ++i) {
+        if (aText[i] == '%' && i + 2 < aText.size()) {
+            const int high = HexValue(aText[i + 1]);
+            const int low = HexValue(aText[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out += static_cast<char>(high * 16 + low);
+                i += 2;
+                continue;
+            }
+        }
+        out += aText[i];
+    }
+    return out;
+}
 
 std::optional<std::string> TFakeRequest::Field(const std::string& aName) const
 {
@@ -63,6 +92,14 @@ std::optional<std::string> TFakeRequest::Field(const std::string& aName) const
         if (part.Name == aName)
             return part.Value;
     return std::nullopt;
+}
+
+std::optional<std::string> TFakeRequest::EncodedField(const std::string& aName) const
+{
+    auto value = Field(aName);
+    if (value)
+        *value = PercentDecoded(*value);
+    return value;
 }
 
 TFakeReply TFakeReply::Json(const nlohmann::json& aJson, int aStatus)

@@ -48,6 +48,8 @@ struct TFakeRequest {
 
     // The value of the first part of that name, or none.
     std::optional<std::string> Field(const std::string& aName) const;
+    // The same for a percent-encoded field, decoded.
+    std::optional<std::string> EncodedField(const std::string& aName) const;
 };
 
 struct TFakeReply {
@@ -86,6 +88,10 @@ struct TScriptedReply {
     // "redirect": "url"}. Throws std::invalid_argument for anything else.
     static TScriptedReply FromJson(const nlohmann::json& aJson);
 };
+
+// The value of a URL parameter: %XX sequences decoded ("+" is left alone;
+// the client encodes a space as %20).
+std::string PercentDecoded(const std::string& aText);
 
 using TFakeHandler = std::function<TFakeReply(const TFakeRequest&)>;
 

@@ -48,45 +48,6 @@
 
 namespace {
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-// The value of a URL parameter: %XX sequences decoded ("+" is left alone,
-// the client encodes a space as %20).
-std::string PercentDecoded(const std::string& aText)
-{
-    std::string out;
-    for (std::size_t i = 0; i < aText.size(); ++i) {
-        if (aText[i] == '%' && i + 2 < aText.size()) {
-            const int high = HexValue(aText[i + 1]);
-            const int low = HexValue(aText[i + 2]);
-            if (high >= 0 && low >= 0) {
-                out += static_cast<char>(high * 16 + low);
-                i += 2;
-                continue;
-            }
-        }
-        out += aText[i];
-    }
-    return out;
-}
-
-std::optional<std::string> EncodedField(const TFakeRequest& aRequest, const std::string& aName)
-{
-    auto value = aRequest.Field(aName);
-    if (value)
-        *value = PercentDecoded(*value);
-    return value;
-}
-
 // What the platform was told about one address.
 struct TFakeUser {
     std::string BlackList;
@@ -119,19 +80,19 @@ void RegisterPlatformRoutes(TFakeMakerServer& aServer)
     });
 
     aServer.AddRoute("POST", "/mailOprAction!setUserExtraInfo.action", [platform](const TFakeRequest& aRequest) {
-        const auto email = EncodedField(aRequest, "email_user");
+        const auto email = aRequest.EncodedField("email_user");
         if (!email || email->empty())
             return TFakeReply::Json({{"result", "0"}, {"info", "缺少邮箱地址"}});
         std::lock_guard lock(platform->Mutex);
         TFakeUser& user = platform->Users[*email];
-        user.WhiteList = EncodedField(aRequest, "whitelist").value_or("");
-        user.BlackList = EncodedField(aRequest, "blacklist").value_or("");
-        user.Keywords = EncodedField(aRequest, "keywords").value_or("");
+        user.WhiteList = aRequest.EncodedField("whitelist").value_or("");
+        user.BlackList = aRequest.EncodedField("blacklist").value_or("");
+        user.Keywords = aRequest.EncodedField("keywords").value_or("");
         return TFakeReply::Json({{"result", "1"}, {"info", "保存成功"}});
     });
 
     aServer.AddRoute("POST", "/mailOprAction!getUserExtraInfo.action", [platform](const TFakeRequest& aRequest) {
-        const auto email = EncodedField(aRequest, "email_user");
+        const auto email = aRequest.EncodedField("email_user");
         std::lock_guard lock(platform->Mutex);
         const auto it = email ? platform->Users.find(*email) : platform->Users.end();
         if (it == platform->Users.end())
@@ -158,8 +119,8 @@ void RegisterPlatformRoutes(TFakeMakerServer& aServer)
     });
 
     aServer.AddRoute("POST", "/mailOprAction!reTranslation.action", [](const TFakeRequest& aRequest) {
-        const auto uid = EncodedField(aRequest, "mail_uid");
-        const auto email = EncodedField(aRequest, "user_email");
+        const auto uid = aRequest.EncodedField("mail_uid");
+        const auto email = aRequest.EncodedField("user_email");
         if (!uid || uid->empty() || !email || email->empty())
             return TFakeReply::Json({{"result", "0"}, {"info", "TavroServerError"}});
         return TFakeReply::Json({{"result", "1"}, {"info", ""}});

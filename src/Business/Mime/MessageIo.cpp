@@ -1,5 +1,6 @@
 #include "MessageIo.h"
 
+#include "AddressList.h"
 #include "GMimeLibrary.h"
 #include "HeaderCoding.h"
 #include "Runtime/Errors.h"
@@ -319,6 +320,15 @@ std::string HeaderText(GMimeObject* aObject, const char* aName)
         return {};
     const char* raw = g_mime_header_get_raw_value(header);
     return Trimmed(DecodeHeaderText(raw ? raw : ""), " \t");
+}
+
+std::vector<std::string> HeaderAddresses(GMimeObject* aObject, const char* aName)
+{
+    std::vector<std::string> addresses;
+    for (const TAddressItem& item : ParseAddressList(HeaderText(aObject, aName)))
+        if (!item.Address.empty())
+            addresses.push_back(item.Address);
+    return addresses;
 }
 
 namespace {

@@ -19,6 +19,9 @@ void WriteMessageToFile(GMimeMessage* aMessage, const std::filesystem::path& aFi
 // decoded value has already guessed a charset for raw 8-bit bytes); ""
 // when absent.
 std::string HeaderText(GMimeObject* aObject, const char* aName);
+// The addresses of an address field (From, To, Cc, Bcc), in order, those
+// without an address left out.
+std::vector<std::string> HeaderAddresses(GMimeObject* aObject, const char* aName);
 
 // The boundaries of the multiparts around a part of a parsed message, in
 // any order. An attached message (message/rfc822 part) ends at the first

@@ -82,7 +82,7 @@ void TServerDriver::UnInit()
         TRcAccount::SetReceiveModeReporter(nullptr);
         FReportingReceiveMode = false;
     }
-    TLog::O(lolInfo, "取消 平台请求");
+    TLog::O(lolDebug, "取消 平台请求");
     FPlatformRequests.Stop();
     TLog::O(lolInfo, "取消 可能存在的收发信动作");
     FSchedulingRunable->Cancel();

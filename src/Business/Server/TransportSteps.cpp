@@ -3,6 +3,7 @@
 #include "Mail/ReceiveMessageFromPop3Runable.h"
 #include "Mail/SendMessageToSmtpRunable.h"
 #include "Norvel/BigAttachmentSendStep.h"
+#include "Norvel/SendMessageToNorvelRunable.h"
 
 void TTransportRunables::Set(TTransportStep aStep, TTransportRunableFactory aFactory)
 {
@@ -47,6 +48,7 @@ void SetProgramTransportRunables(TTransportRunables& aRunables)
     aRunables.Set(tsPop3Receive, Pop3ReceiveRunableFactory());
     aRunables.Set(tsSmtpSend, SmtpSendRunableFactory());
     TRcSendMessageToSmtpRunable::SetBigAttachmentStep(BigAttachmentSendStep());
+    aRunables.Set(tsNorvelSubmit, NorvelSubmitRunableFactory());
 }
 
 void LoadAccountMailRules(TRcResPath*) {}

@@ -9,7 +9,6 @@
 #include "Business/AccountMail/AccountMailManager.h"
 #include "Business/AccountMail/MailComplex.h"
 #include "Business/Data/ConfigManager.h"
-#include "Business/Mime/AddressList.h"
 #include "Business/Mime/MessageIo.h"
 #include "Business/Server/MailSendReceiveObservable.h"
 #include "Runtime/AutoReleasePool.h"
@@ -31,16 +30,6 @@ TRcResPath* StandardFolder(TRcResPath* aAccount, TAccountFolderType aType)
     if (!folder)
         throw Exception("账户没有标准文件夹：" + aAccount->ToString());
     return folder;
-}
-
-// The addresses of one header field of the message.
-void AddAddresses(GMimeMessage* aMessage, const char* aField, std::vector<std::string>& aAddresses)
-{
-    if (!aMessage)
-        return;
-    for (const TAddressItem& item : ParseAddressList(HeaderText(GMIME_OBJECT(aMessage), aField)))
-        if (!item.Address.empty())
-            aAddresses.push_back(item.Address);
 }
 
 } // namespace
@@ -241,11 +230,12 @@ TRcSendMessageToSmtpRunable::TOutcome TRcSendMessageToSmtpRunable::SmtpSend(TRcR
     Status("    " + TransportMsg("MailListMailStatus1") + "：" + subject);
     FObservable->NotifyMailUpdateDesc(FId, subject);
 
-    std::vector<std::string> from;
-    AddAddresses(complex->MessageHeader(), "From", from);
+    GMimeObject* header = complex->MessageHeader() ? GMIME_OBJECT(complex->MessageHeader()) : nullptr;
+    const std::vector<std::string> from = HeaderAddresses(header, "From");
     std::vector<std::string> recipients;
     for (const char* field : {"To", "Cc", "Bcc"})
-        AddAddresses(complex->MessageHeader(), field, recipients);
+        for (std::string& address : HeaderAddresses(header, field))
+            recipients.push_back(std::move(address));
 
     FWriteMaxCount = std::max<int64_t>(complex->Raw()->Size(), 0);
     Progress(0, FWriteMaxCount, "");

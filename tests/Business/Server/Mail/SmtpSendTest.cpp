@@ -18,6 +18,7 @@
 #include "Support/AccountManagers.h"
 #include "Support/ClosedPort.h"
 #include "Support/DovecotServer.h"
+#include "Support/QueuedMail.h"
 #include "Support/ScratchFolder.h"
 #include "Support/SmtpServer.h"
 #include "Support/Sha256.h"
@@ -887,35 +888,6 @@ TEST_F(SmtpSendTest, MassSendKilledFiveTimesNeverSendsARecipientTwice)
         EXPECT_EQ(count, 1) << recipient << " got the mail " << count << " times";
     EXPECT_EQ(seen.size() + inDoubt.size(), 200u) << "every recipient sent once or listed in doubt";
     EXPECT_GE(seen.size(), 195u);
-}
-
-// A queued mail with an HTML body and attachments made from the given
-// files.
-TRcResPath* QueueWithAttachments(TRcResPath* aFolder, const fs::path& aScratch,
-                                 const std::vector<std::pair<std::string, fs::path>>& aAttachments)
-{
-    TAccountMailManager* mails = TAccountMailManager::AccountMailManager();
-    const fs::path eml = aScratch / "with-attachments.eml";
-    std::ofstream(eml, std::ios::binary)
-        << "From: Sender <sender@example.com>\r\nTo: buyer@example.com\r\nSubject: big files\r\n"
-           "MIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
-           "<html><body><p>The catalogue.</p></body></html>\r\n";
-    TRcResPath* path = mails->ImportMailFromFile(aFolder, eml);
-    TRcMailComplex* complex = mails->LoadMailComplex(path);
-    for (const auto& [name, file] : aAttachments) {
-        auto attachment = MakeRc<TRcMailComplexAttachmentFile>();
-        attachment->FFileName = file;
-        attachment->FRealFileName = name;
-        complex->AttachmentFileList()->Add(attachment.Get());
-    }
-    complex->BuildRaw();
-    TRcMail* mail = mails->GetMail(path);
-    mails->UpdateMailByMailComplex(mail, complex);
-    mails->SaveMailComplex(path, complex);
-    mails->SaveMail(aFolder, mail);
-    complex->RemoveWorkingFiles();
-    mails->SetMailSendReceiveState(path, msarsSendToSmtp);
-    return path;
 }
 
 TEST_F(SmtpSendTest, ABigAttachmentGoesToTheFileServerAndTheMailCarriesItsLink)
