@@ -1,10 +1,12 @@
 #include "FakeMakerServer.h"
 
 #include "Multipart.h"
+#include "TranslationRoutes.h"
 
 #include <httplib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include <map>
 #include <mutex>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -129,6 +132,8 @@ TScriptedReply TScriptedReply::FromJson(const nlohmann::json& aJson)
             reply.ContentType = value.get<std::string>();
         else if (key == "redirect" && value.is_string())
             reply.Redirect = value.get<std::string>();
+        else if (key == "dropAfter" && value.is_number_unsigned())
+            reply.DropAfter = value.get<std::size_t>();
         else
             throw std::invalid_argument("unknown or mistyped member of a scripted reply: " + key);
     }
@@ -149,6 +154,8 @@ struct TFakeMakerServer::TImpl {
     std::map<std::string, std::deque<TScriptedReply>> Scripts;
     std::filesystem::path Store;   // uploaded files, one per id; removed with the server
 
+    // The store's folder, made at the first need.
+    const std::filesystem::path& EnsureStore();
     void Serve(const httplib::Request& aRequest, httplib::Response& aResponse, TFakeRequest aRecord,
                const TFakeHandler& aHandler);
 };
@@ -199,29 +206,56 @@ void TFakeMakerServer::TImpl::Serve(const httplib::Request& aRequest, httplib::R
     aResponse.status = reply.Status;
     for (auto& [name, value] : reply.Headers)
         aResponse.set_header(name.c_str(), value);
-    if (reply.File.empty()) {
+    const std::optional<std::size_t> dropAfter = script ? script->DropAfter : std::nullopt;
+    if (reply.File.empty() && !dropAfter) {
         aResponse.set_content(reply.Body, reply.ContentType.c_str());
         return;
     }
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(reply.File, ec);
-    auto in = std::make_shared<std::ifstream>(reply.File, std::ios::binary);
-    if (ec || !*in) {
-        aResponse.status = 404;
-        aResponse.set_content("no such file", "text/plain");
-        return;
+    std::shared_ptr<std::istream> in;
+    std::size_t size = reply.Body.size();
+    if (reply.File.empty()) {
+        in = std::make_shared<std::istringstream>(reply.Body);
+    } else {
+        std::error_code ec;
+        size = static_cast<std::size_t>(std::filesystem::file_size(reply.File, ec));
+        in = std::make_shared<std::ifstream>(reply.File, std::ios::binary);
+        if (ec || !*in) {
+            aResponse.status = 404;
+            aResponse.set_content("no such file", "text/plain");
+            return;
+        }
     }
+    // The whole size is announced; a dropped reply ends its connection
+    // (a provider that fails closes it) once the limit is sent.
+    const std::size_t limit = std::min(size, dropAfter.value_or(size));
     aResponse.set_content_provider(
-        static_cast<size_t>(size), reply.ContentType, [in](size_t aOffset, size_t aLength, httplib::DataSink& aSink) {
+        size, reply.ContentType, [in, limit](size_t aOffset, size_t aLength, httplib::DataSink& aSink) {
+            if (aOffset >= limit)
+                return false;
             char buffer[64 * 1024];
             in->seekg(static_cast<std::streamoff>(aOffset));
-            in->read(buffer, static_cast<std::streamsize>(std::min(aLength, sizeof buffer)));
+            in->read(buffer, static_cast<std::streamsize>(std::min({aLength, sizeof buffer, limit - aOffset})));
             const auto got = in->gcount();
             return got > 0 && aSink.write(buffer, static_cast<size_t>(got));
         });
 }
 
-TFakeMakerServer::TFakeMakerServer() : FImpl(std::make_unique<TImpl>())
+const std::filesystem::path& TFakeMakerServer::TImpl::EnsureStore()
+{
+    std::lock_guard lock(Mutex);
+    if (Store.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = (tmp && *tmp ? std::string(tmp) : std::string("/tmp"));
+        pattern.append("/fake-file-store-XXXXXX");
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("the fake maker's server cannot make its file store");
+        Store = pattern;
+    }
+    return Store;
+}
+
+TFakeMakerServer::TFakeMakerServer()
+    : FImpl(std::make_unique<TImpl>()), FTranslation(std::make_unique<TFakeTranslationService>(*this))
 {
     // Idle client connections must not hold up Stop for long.
     FImpl->Server.set_keep_alive_timeout(1);
@@ -232,6 +266,7 @@ TFakeMakerServer::TFakeMakerServer() : FImpl(std::make_unique<TImpl>())
     RegisterTestRoutes(*this);
     RegisterPlatformRoutes(*this);
     RegisterFileServerRoutes(*this);
+    RegisterTranslationRoutes(*this);
 }
 
 TFakeMakerServer::~TFakeMakerServer()
@@ -346,17 +381,7 @@ void TFakeMakerServer::AddRoute(const std::string& aMethod, const std::string& a
 void TFakeMakerServer::AddUploadRoute(const std::string& aPath, TFakeHandler aHandler)
 {
     TImpl* impl = FImpl.get();
-    {
-        std::lock_guard lock(impl->Mutex);
-        if (impl->Store.empty()) {
-            const char* tmp = std::getenv("TMPDIR");
-            std::string pattern = (tmp && *tmp ? std::string(tmp) : std::string("/tmp"));
-            pattern.append("/fake-file-store-XXXXXX");
-            if (!mkdtemp(pattern.data()))
-                throw std::runtime_error("the fake maker's server cannot make its file store");
-            impl->Store = pattern;
-        }
-    }
+    impl->EnsureStore();
     impl->Server.Post(RegexEscape(aPath), [impl, aHandler](const httplib::Request& aRequest,
                                                            httplib::Response& aResponse,
                                                            const httplib::ContentReader& aReader) {
@@ -424,6 +449,35 @@ std::optional<std::filesystem::path> TFakeMakerServer::StoredFile(const std::str
     return path;
 }
 
+std::string TFakeMakerServer::StoreFile(const std::string& aContent)
+{
+    const std::string id = NewStoreId();
+    const std::filesystem::path path = FImpl->EnsureStore() / id;
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(aContent.data(), static_cast<std::streamsize>(aContent.size()));
+    file.close();
+    if (!file)
+        throw std::runtime_error("the fake maker's server cannot write " + path.string());
+    return id;
+}
+
+std::string TFakeMakerServer::DownloadUrl(const std::string& aId, const std::string& aRealName) const
+{
+    std::string url = BaseUrl();
+    url.append("fileServer?do=d&id=").append(aId).append("&realName=");
+    static const char kHex[] = "0123456789ABCDEF";
+    for (const unsigned char c : aRealName) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += kHex[c >> 4];
+            url += kHex[c & 15];
+        }
+    }
+    return url;
+}
+
 void TFakeMakerServer::Script(const std::string& aPath, std::vector<TScriptedReply> aReplies)
 {
     std::lock_guard lock(FImpl->Mutex);
@@ -434,9 +488,12 @@ void TFakeMakerServer::Script(const std::string& aPath, std::vector<TScriptedRep
 
 void TFakeMakerServer::Reset()
 {
-    std::lock_guard lock(FImpl->Mutex);
-    FImpl->Requests.clear();
-    FImpl->Scripts.clear();
+    {
+        std::lock_guard lock(FImpl->Mutex);
+        FImpl->Requests.clear();
+        FImpl->Scripts.clear();
+    }
+    FTranslation->Reset();
 }
 
 std::vector<TFakeRequest> TFakeMakerServer::Requests() const

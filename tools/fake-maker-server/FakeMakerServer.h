@@ -15,6 +15,7 @@
 // Nothing here ever uses a name sent by a client as a file path.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -71,6 +72,9 @@ struct TScriptedReply {
     std::optional<std::string> ContentType;   // ... and its type (default "text/plain")
     // Answers "302 Found" (or Status) with this Location and an empty body.
     std::optional<std::string> Redirect;
+    // Announces the whole body but sends only its first DropAfter bytes,
+    // then closes the connection: a transfer broken half-way.
+    std::optional<std::size_t> DropAfter;
 
     static TScriptedReply Delay(int aMs) { TScriptedReply r; r.DelayMs = aMs; return r; }
     static TScriptedReply WithStatus(int aStatus) { TScriptedReply r; r.Status = aStatus; return r; }
@@ -82,10 +86,12 @@ struct TScriptedReply {
         return r;
     }
     static TScriptedReply RedirectTo(std::string aLocation) { TScriptedReply r; r.Redirect = std::move(aLocation); return r; }
+    static TScriptedReply Dropped(std::size_t aAfter) { TScriptedReply r; r.DropAfter = aAfter; return r; }
 
     // From the admin route's JSON: {"delayMs": n, "status": n, "body": "text",
     // "json": {...} (a body of type application/json), "contentType": "...",
-    // "redirect": "url"}. Throws std::invalid_argument for anything else.
+    // "redirect": "url", "dropAfter": n}. Throws std::invalid_argument for
+    // anything else.
     static TScriptedReply FromJson(const nlohmann::json& aJson);
 };
 
@@ -94,6 +100,8 @@ struct TScriptedReply {
 std::string PercentDecoded(const std::string& aText);
 
 using TFakeHandler = std::function<TFakeReply(const TFakeRequest&)>;
+
+class TFakeTranslationService;
 
 class TFakeMakerServer {
 public:
@@ -123,10 +131,19 @@ public:
     void AddUploadRoute(const std::string& aPath, TFakeHandler aHandler);
     // The file stored under aId (32 hex digits), or none.
     std::optional<std::filesystem::path> StoredFile(const std::string& aId) const;
+    // Puts aContent into the store as a new file; its id.
+    std::string StoreFile(const std::string& aContent);
+    // Where the file server's download route serves a stored file.
+    std::string DownloadUrl(const std::string& aId, const std::string& aRealName) const;
+
+    // The translation service's state: the mails waiting for each account,
+    // refused accounts (TranslationRoutes.h).
+    TFakeTranslationService& Translation() { return *FTranslation; }
 
     // Queues answers for the next requests to aPath, one per request.
     void Script(const std::string& aPath, std::vector<TScriptedReply> aReplies);
-    // Forgets scripts and recorded requests.
+    // Forgets scripts and recorded requests, and the services' state (the
+    // translation service's waiting mails and refusals); stored files stay.
     void Reset();
     // Every request to a service route so far, in arrival order (admin
     // routes are not recorded).
@@ -137,6 +154,7 @@ public:
 private:
     struct TImpl;
     std::unique_ptr<TImpl> FImpl;
+    std::unique_ptr<TFakeTranslationService> FTranslation;
 };
 
 // One registration function per service.
@@ -144,3 +162,4 @@ void RegisterAdminRoutes(TFakeMakerServer& aServer);
 void RegisterTestRoutes(TFakeMakerServer& aServer);
 void RegisterPlatformRoutes(TFakeMakerServer& aServer);
 void RegisterFileServerRoutes(TFakeMakerServer& aServer);
+void RegisterTranslationRoutes(TFakeMakerServer& aServer);
