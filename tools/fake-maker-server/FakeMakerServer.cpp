@@ -89,6 +89,29 @@ std::string PercentDecoded(const std::string& aText)
     return out;
 }
 
+std::optional<std::string> StrictPercentDecoded(const std::string& aValue)
+{
+    std::string out;
+    for (std::size_t i = 0; i < aValue.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(aValue[i]);
+        if (c >= 0x80 || c < 0x20)
+            return std::nullopt;
+        if (c != '%') {
+            out += static_cast<char>(c);
+            continue;
+        }
+        if (i + 2 >= aValue.size())
+            return std::nullopt;
+        const int high = HexValue(aValue[i + 1]);
+        const int low = HexValue(aValue[i + 2]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return out;
+}
+
 std::optional<std::string> TFakeRequest::Field(const std::string& aName) const
 {
     for (const auto& part : Parts)

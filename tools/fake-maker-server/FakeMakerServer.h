@@ -98,6 +98,9 @@ struct TScriptedReply {
 // The value of a URL parameter: %XX sequences decoded ("+" is left alone;
 // the client encodes a space as %20).
 std::string PercentDecoded(const std::string& aText);
+// The same for a value that must be percent-encoded throughout; none when
+// it is not (a byte outside printable ASCII, a broken escape).
+std::optional<std::string> StrictPercentDecoded(const std::string& aText);
 
 using TFakeHandler = std::function<TFakeReply(const TFakeRequest&)>;
 

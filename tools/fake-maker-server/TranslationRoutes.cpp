@@ -21,42 +21,6 @@ const char* const kSubmitFields[] = {"email_title", "source_language", "target_l
                                      "user_email",  "user_email",      "to_email",        "cc_email",
                                      "bcc_email",   "nassoneshow",     "message_id",      "mail_info"};
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-// A percent-encoded value; none when it is not one (a byte outside ASCII,
-// a broken escape): the client must encode every field it sends so.
-std::optional<std::string> PercentDecoded(const std::string& aValue)
-{
-    std::string out;
-    for (std::size_t i = 0; i < aValue.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(aValue[i]);
-        if (c >= 0x80 || c < 0x20)
-            return std::nullopt;
-        if (c != '%') {
-            out += static_cast<char>(c);
-            continue;
-        }
-        if (i + 2 >= aValue.size())
-            return std::nullopt;
-        const int high = HexValue(aValue[i + 1]);
-        const int low = HexValue(aValue[i + 2]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        out += static_cast<char>(high * 16 + low);
-        i += 2;
-    }
-    return out;
-}
-
 // 32 upper-case hex digits, a new one each time.
 std::string NewUid()
 {
@@ -180,7 +144,7 @@ nlohmann::json TFakeTranslationService::Submit(const std::vector<std::pair<std::
         return refused;
     std::vector<std::string> values;
     for (std::size_t i = 0; i < kCount; ++i) {
-        const auto decoded = PercentDecoded(aFields[i].second);
+        const auto decoded = StrictPercentDecoded(aFields[i].second);
         if (aFields[i].first != kSubmitFields[i] || !decoded)
             return refused;
         values.push_back(*decoded);
