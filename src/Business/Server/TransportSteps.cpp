@@ -3,6 +3,7 @@
 #include "Mail/ReceiveMessageFromPop3Runable.h"
 #include "Mail/SendMessageToSmtpRunable.h"
 #include "Norvel/BigAttachmentSendStep.h"
+#include "Norvel/ReceiveMessageFromNorvelRunable.h"
 #include "Norvel/SendMessageToNorvelRunable.h"
 
 void TTransportRunables::Set(TTransportStep aStep, TTransportRunableFactory aFactory)
@@ -43,10 +44,18 @@ TTransportRunableFactory SmtpSendRunableFactory(TTransportTuning aTuning, std::c
     };
 }
 
+TTransportRunableFactory NorvelCollectRunableFactory(THttpOptions aOptions)
+{
+    return [aOptions = std::move(aOptions)](const TTransportJob& aJob) -> TRcRef<IRunable> {
+        return MakeRc<TRcReceiveMessageFromNorvelRunable>(aJob.TaskId, aJob.AccountResPath, aJob.Observable, aOptions);
+    };
+}
+
 void SetProgramTransportRunables(TTransportRunables& aRunables)
 {
     aRunables.Set(tsPop3Receive, Pop3ReceiveRunableFactory());
     aRunables.Set(tsSmtpSend, SmtpSendRunableFactory());
+    aRunables.Set(tsNorvelCollect, NorvelCollectRunableFactory());
     TRcSendMessageToSmtpRunable::SetBigAttachmentStep(BigAttachmentSendStep());
     aRunables.Set(tsNorvelSubmit, NorvelSubmitRunableFactory());
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 
+#include "Business/Http/HttpRequest.h"
 #include "Business/Resource/ResPath.h"
 #include "Business/Server/Mail/AccountTransport.h"
 #include "Runtime/DateTime.h"
@@ -58,6 +59,10 @@ TTransportRunableFactory Pop3ReceiveRunableFactory(TTransportTuning aTuning = {}
 // answer to a message.
 TTransportRunableFactory SmtpSendRunableFactory(TTransportTuning aTuning = {},
                                                 std::chrono::milliseconds aFinalReplyTimeout = std::chrono::minutes(10));
+
+// Collecting from the translation service, every request made with
+// aOptions (tests: short timeouts).
+TTransportRunableFactory NorvelCollectRunableFactory(THttpOptions aOptions = {});
 
 // Before each job: the account's white and black name lists and subject
 // filters are loaded for POP3 receiving to consult. Does nothing until

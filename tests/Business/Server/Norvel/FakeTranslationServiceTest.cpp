@@ -46,7 +46,8 @@ protected:
 
     THttpJsonReply Post(const std::string& aAction, const std::vector<THttpField>& aFields)
     {
-        const THttpResult result = FHttp->PostForm(Server()->BaseUrl() + "mailOprAction!" + aAction + ".action", aFields);
+        const std::string url = Server()->BaseUrl() + "mailOprAction!" + aAction + ".action";
+        const THttpResult result = FHttp->PostForm(url, aFields);
         EXPECT_TRUE(result.Ok) << result.Error;
         return THttpJsonReply::Parse(result.Body);
     }
