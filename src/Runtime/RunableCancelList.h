@@ -25,3 +25,30 @@ private:
     mutable std::recursive_mutex FCriticalSection;
     std::vector<TRcRef<IRunableCancel>> FList;
 };
+
+// Registers a transfer in a cancel list for as long as it lives, so the
+// list's Cancel reaches it; no list, no registration. aCancelled: a cancel
+// that came before the registration found nothing to cancel, so the
+// transfer is cancelled at once.
+class TRunableCancelRegistration {
+public:
+    TRunableCancelRegistration(TRunableCancelList* aList, IRunableCancel* aRunableCancel, bool aCancelled = false)
+        : FList(aList), FRunableCancel(aRunableCancel)
+    {
+        if (FList)
+            FList->Register(FRunableCancel);
+        if (aCancelled)
+            FRunableCancel->Cancel();
+    }
+    ~TRunableCancelRegistration()
+    {
+        if (FList)
+            FList->UnRegister(FRunableCancel);
+    }
+    TRunableCancelRegistration(const TRunableCancelRegistration&) = delete;
+    TRunableCancelRegistration& operator=(const TRunableCancelRegistration&) = delete;
+
+private:
+    TRunableCancelList* FList;
+    IRunableCancel* FRunableCancel;
+};

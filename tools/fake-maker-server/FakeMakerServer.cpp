@@ -35,19 +35,6 @@ std::string RegexEscape(const std::string& aPath)
     return out;
 }
 
-// 32 upper-case hex digits: the only names files get in the store.
-std::string NewStoreId()
-{
-    static std::mutex mutex;
-    static std::random_device device;
-    std::lock_guard lock(mutex);
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string id;
-    for (int i = 0; i < 32; ++i)
-        id += kHex[device() % 16];
-    return id;
-}
-
 bool IsStoreId(const std::string& aId)
 {
     if (aId.size() != 32)
@@ -110,6 +97,18 @@ std::optional<std::string> StrictPercentDecoded(const std::string& aValue)
         i += 2;
     }
     return out;
+}
+
+std::string NewStoreId()
+{
+    static std::mutex mutex;
+    static std::random_device device;
+    std::lock_guard lock(mutex);
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string id;
+    for (int i = 0; i < 32; ++i)
+        id += kHex[device() % 16];
+    return id;
 }
 
 std::optional<std::string> TFakeRequest::Field(const std::string& aName) const

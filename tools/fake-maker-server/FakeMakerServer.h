@@ -95,6 +95,10 @@ struct TScriptedReply {
     static TScriptedReply FromJson(const nlohmann::json& aJson);
 };
 
+// 32 upper-case hex digits, new each time: the only names files get in the
+// store, and the uids of the translation service's mails.
+std::string NewStoreId();
+
 // The value of a URL parameter: %XX sequences decoded ("+" is left alone;
 // the client encodes a space as %20).
 std::string PercentDecoded(const std::string& aText);

@@ -21,26 +21,6 @@ const char* const kSubmitFields[] = {"email_title", "source_language", "target_l
                                      "user_email",  "user_email",      "to_email",        "cc_email",
                                      "bcc_email",   "nassoneshow",     "message_id",      "mail_info"};
 
-// 32 upper-case hex digits, a new one each time.
-std::string NewUid()
-{
-    static std::mutex mutex;
-    static std::random_device device;
-    std::lock_guard lock(mutex);
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string id;
-    for (int i = 0; i < 32; ++i)
-        id += kHex[device() % 16];
-    return id;
-}
-
-bool IsStoreId(const std::string& aId)
-{
-    return aId.size() == 32 && std::all_of(aId.begin(), aId.end(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-           });
-}
-
 std::string ReadFile(const std::filesystem::path& aPath)
 {
     std::ifstream in(aPath, std::ios::binary);
@@ -157,7 +137,7 @@ nlohmann::json TFakeTranslationService::Submit(const std::vector<std::pair<std::
         return refused;
     const std::string guId = info["guId"].get<std::string>();
     // Only an id the store made names a file there.
-    const auto stored = IsStoreId(guId) ? FServer.StoredFile(guId) : std::nullopt;
+    const auto stored = FServer.StoredFile(guId);
     int sourceLanguage = 0;
     try {
         sourceLanguage = std::stoi(values[1]);
@@ -176,7 +156,7 @@ nlohmann::json TFakeTranslationService::Submit(const std::vector<std::pair<std::
         TFakeTranslationEntry entry;
         entry.MailId = messageId;
         entry.MailUrl = StoreMail(FakeMessageWithSubjectPrefix(ReadFile(*stored), kFakeTranslationPrefix));
-        entry.MailUid = NewUid();
+        entry.MailUid = NewStoreId();
         entry.SendType = 1;
         entry.SourceLanguage = sourceLanguage;
         entry.Title = title;
@@ -318,7 +298,7 @@ void RegisterTranslationRoutes(TFakeMakerServer& aServer)
                 if (item.contains("source"))
                     entry.SourceUrl = service.StoreMail(TextMember(item, "source"), "source.eml");
                 if (!item.contains("mail_uid"))
-                    entry.MailUid = NewUid();
+                    entry.MailUid = NewStoreId();
                 service.Queue(account, std::move(entry));
             }
         }

@@ -53,17 +53,7 @@ TDateTime TConfigManager::GetEmailTavroREGDateTime(const std::string& aEmail, co
         return before;
     }
     auto http = MakeRc<THttpRequest>(aOptions);
-    struct TRegistration {
-        TRunableCancelList* List;
-        IRunableCancel* Request;
-        ~TRegistration()
-        {
-            if (List)
-                List->UnRegister(Request);
-        }
-    } registration{aCancelList, http.Get()};
-    if (aCancelList)
-        aCancelList->Register(http.Get());
+    const TRunableCancelRegistration registration(aCancelList, http.Get());
     const THttpResult result =
         http->PostForm(FNorvelServerUrl + "mailOprAction!getUserRegistrTime.action",
                        {THttpField::Plain("user_email", aEmail), THttpField::Plain("user_password", password)});

@@ -5,7 +5,7 @@
 #include "Business/AccountMail/MailComplex.h"
 #include "Business/Data/ConfigManager.h"
 #include "Runtime/Errors.h"
-#include "Runtime/Finally.h"
+#include "Runtime/RunableCancelList.h"
 
 namespace {
 
@@ -47,14 +47,8 @@ TRcSendMessageToSmtpRunable::TBigAttachmentStep BigAttachmentSendStep(std::funct
             throw Exception("邮件不存在：" + aMailResPath->ToString());
         TRcRef<TRcMail> heldMail = TRcRef<TRcMail>::Retain(mail);
         auto uploader = MakeRc<TRcFileServerUploader>(aOptions);
-        if (aRun.Cancels)
-            aRun.Cancels->Register(uploader.Get());
-        TFinally unregister([&] {
-            if (aRun.Cancels)
-                aRun.Cancels->UnRegister(uploader.Get());
-        });
-        if (aRun.NeedCancel && aRun.NeedCancel())
-            uploader->Cancel();
+        const TRunableCancelRegistration registration(aRun.Cancels, uploader.Get(),
+                                                      aRun.NeedCancel && aRun.NeedCancel());
         return UploadBigAttachment(aMailResPath, mail, aComplex, *uploader, address, {aRun.Subject, aRun.Progress});
     };
 }

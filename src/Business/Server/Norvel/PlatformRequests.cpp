@@ -72,21 +72,10 @@ struct TPosted {
 TPosted Post(const TPlatformContext& aContext, const char* aPath, const std::vector<THttpField>& aFields)
 {
     auto http = MakeRc<THttpRequest>(aContext.Options);
-    struct TRegistration {
-        TRunableCancelList* List;
-        IRunableCancel* Request;
-        ~TRegistration()
-        {
-            if (List)
-                List->UnRegister(Request);
-        }
-    } registration{aContext.CancelList, http.Get()};
-    if (aContext.CancelList)
-        aContext.CancelList->Register(http.Get());
-    // Checked after registering: a canceller sets the flag before it
-    // cancels the list, so one of the two reaches this request.
-    if (aContext.Cancelled && aContext.Cancelled->load())
-        http->Cancel();
+    // The flag is looked at after registering: a canceller sets it before
+    // it cancels the list, so one of the two reaches this request.
+    const TRunableCancelRegistration registration(aContext.CancelList, http.Get(),
+                                                  aContext.Cancelled && aContext.Cancelled->load());
     std::string url = aContext.BaseUrl;
     url.append(aPath);
     TPosted posted;

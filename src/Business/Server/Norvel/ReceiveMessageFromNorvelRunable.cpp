@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "HttpFailure.h"
 #include "Business/Account/AccountFolder.h"
 #include "Business/Account/AccountManager.h"
 #include "Business/AccountMail/AccountMailTarget.h"
@@ -36,17 +37,6 @@ THttpOptions Bounded(THttpOptions aOptions)
     if (aOptions.MaxFileBytes == 0)
         aOptions.MaxFileBytes = TRcReceiveMessageFromNorvelRunable::kMaxMailBytes;
     return aOptions;
-}
-
-// A request that did not bring a whole 2xx reply, as the transport error
-// it is (FormatTransportError shows its message).
-[[noreturn]] void RaiseHttpFailure(const THttpResult& aResult)
-{
-    if (aResult.Cancelled)
-        throw ETransportCancelled();
-    if (aResult.Status != 0 && (aResult.Status < 200 || aResult.Status > 299))
-        throw EHttpProtocolError(static_cast<int>(aResult.Status), aResult.Error);
-    throw ESocketError(aResult.Error);
 }
 
 // The services write numbers as JSON numbers or as texts; null and

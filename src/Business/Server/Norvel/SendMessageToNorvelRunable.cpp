@@ -1,5 +1,6 @@
 #include "SendMessageToNorvelRunable.h"
 
+#include "HttpFailure.h"
 #include "BigAttachmentSendStep.h"
 #include "FileServerUploader.h"
 #include "Business/Account/AccountFolder.h"
@@ -23,43 +24,12 @@ namespace {
 
 constexpr const char* kClass = "TRcSendMessageToNorvelRunable";
 
-// A transfer's object, cancellable with the run while it lives. A cancel
-// that came before it was registered is passed on at once.
-class TCancellable {
-public:
-    TCancellable(TRunableCancelList& aList, IRunableCancel* aTransfer, bool aCancelled)
-        : FList(aList), FTransfer(aTransfer)
-    {
-        FList.Register(FTransfer);
-        if (aCancelled)
-            FTransfer->Cancel();
-    }
-    ~TCancellable() { FList.UnRegister(FTransfer); }
-    TCancellable(const TCancellable&) = delete;
-    TCancellable& operator=(const TCancellable&) = delete;
-
-private:
-    TRunableCancelList& FList;
-    IRunableCancel* FTransfer;
-};
-
 std::string Joined(const std::vector<std::string>& aAddresses)
 {
     std::string text;
     for (const std::string& address : aAddresses)
         text.append(text.empty() ? "" : "; ").append(address);
     return text;
-}
-
-// A failed post as the transport errors are reported: the HTTP status the
-// server answered with, or what broke the connection.
-[[noreturn]] void RaisePostFailure(const THttpResult& aResult)
-{
-    if (aResult.Cancelled)
-        throw ETransportCancelled();
-    if (aResult.Status != 0 && (aResult.Status < 200 || aResult.Status > 299))
-        throw EHttpProtocolError(static_cast<int>(aResult.Status), aResult.Error);
-    throw ESocketError(aResult.Error);
 }
 
 } // namespace
@@ -156,7 +126,7 @@ std::string TRcSendMessageToNorvelRunable::UploadRaw(TRcMailComplex* aComplex)
     std::filesystem::copy_file(aComplex->Raw()->FFileName, copy, std::filesystem::copy_options::overwrite_existing);
 
     auto uploader = MakeRc<TRcFileServerUploader>(FSettings.Http);
-    const TCancellable cancellable(FCancels, uploader.Get(), NeedCancel());
+    const TRunableCancelRegistration registration(&FCancels, uploader.Get(), NeedCancel());
     const std::string reply =
         Trimmed(uploader->UploadFile(FSettings.FileServer, IFileServerUploader::kRemoteFolder, copy,
                                      [this](int64_t aSent, int64_t aTotal) { Progress(aSent, aTotal, ""); }));
@@ -240,7 +210,7 @@ TRcSendMessageToNorvelRunable::TOutcome TRcSendMessageToNorvelRunable::Send(TRcR
     auto http = MakeRc<THttpRequest>(options);
     THttpResult result;
     {
-        const TCancellable cancellable(FCancels, http.Get(), NeedCancel());
+        const TRunableCancelRegistration registration(&FCancels, http.Get(), NeedCancel());
         TLog::Mdd(std::string(kClass) + ".Send Post",
                   [&] { result = http->PostForm(FSettings.ServiceUrl + kPath, form); });
     }
@@ -248,7 +218,7 @@ TRcSendMessageToNorvelRunable::TOutcome TRcSendMessageToNorvelRunable::Send(TRcR
     // mail the service took must not be offered again.
     if (!result.Ok) {
         MoveToDrafts(aMailResPath);
-        RaisePostFailure(result);
+        RaiseHttpFailure(result);
     }
     const THttpJsonReply reply = THttpJsonReply::Parse(result.Body);
     if (!reply.IsJson()) {

@@ -8,52 +8,18 @@
 #include "Runtime/AutoReleasePool.h"
 #include "Support/AccountManagers.h"
 #include "Support/ClosedPort.h"
-#include "Support/DovecotServer.h"
+#include "Support/MailServersEnvironment.h"
 #include "Support/ScratchFolder.h"
 #include "Support/ScriptedServer.h"
-#include "Support/SmtpServer.h"
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <iostream>
 #include <mutex>
 
 using namespace std::chrono_literals;
 
 namespace {
-
-std::unique_ptr<TSmtpTestServer> gSmtp;
-std::unique_ptr<TDovecotServer> gDovecot;
-
-class TServersEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        try {
-            gSmtp = std::make_unique<TSmtpTestServer>();
-            gSmtp->AddUser("sales", "smtp pw");
-            gDovecot = std::make_unique<TDovecotServer>();
-            gDovecot->AddUser("sales", "pop pw");
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
-    }
-    void TearDown() override
-    {
-        if (::testing::UnitTest::GetInstance()->Failed()) {
-            if (gSmtp)
-                std::cerr << gSmtp->Log();
-            if (gDovecot)
-                std::cerr << gDovecot->Log();
-        }
-        gSmtp.reset();
-        gDovecot.reset();
-    }
-};
-
-[[maybe_unused]] ::testing::Environment* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TServersEnvironment);
 
 const std::string kEmail = "sales@example.com";
 
@@ -111,9 +77,14 @@ struct TRecorder {
 
 class AccountCheckTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite()
+    {
+        TMailServersEnvironment::Smtp().AddUser("sales", "smtp pw");
+        TMailServersEnvironment::Dovecot().AddUser("sales", "pop pw");
+    }
     void SetUp() override
     {
-        gSmtp->SetScript("{}");
+        TMailServersEnvironment::Smtp().SetScript("{}");
         // Called again by tables, for a fresh account each time.
         FAccount = nullptr;
         FManagers.reset();
@@ -121,11 +92,11 @@ protected:
         FAccount = TAccountManager::AccountManager()->CreateNewAccount();
         FAccount->SetEmail(kEmail);
         FAccount->SetPop3Host("localhost");
-        FAccount->SetPop3Port(gDovecot->PlainPort());
+        FAccount->SetPop3Port(TMailServersEnvironment::Dovecot().PlainPort());
         FAccount->SetPop3User("sales");
         FAccount->SetPop3Password("pop pw");
         FAccount->SetSmtpHost("localhost");
-        FAccount->SetSmtpPort(gSmtp->PlainPort());
+        FAccount->SetSmtpPort(TMailServersEnvironment::Smtp().PlainPort());
         FAccount->SetSmtpUsePop3(false);
         FAccount->SetSmtpUser("sales");
         FAccount->SetSmtpPassword("smtp pw");
@@ -147,9 +118,9 @@ protected:
             aSettings.ConnectTimeout = 2s;
             aSettings.IdleTimeout = 2s;
             if (aTrusted)
-                aSettings.CaFile = aSettings.Port == gDovecot->TlsPort() || aSettings.Port == gDovecot->PlainPort()
-                                       ? gDovecot->Certificate().CertFile
-                                       : gSmtp->Certificate().CertFile;
+                aSettings.CaFile = aSettings.Port == TMailServersEnvironment::Dovecot().TlsPort() || aSettings.Port == TMailServersEnvironment::Dovecot().PlainPort()
+                                       ? TMailServersEnvironment::Dovecot().Certificate().CertFile
+                                       : TMailServersEnvironment::Smtp().Certificate().CertFile;
         };
     }
     static std::string Msg(const char* aKey) { return TConfigManager::ConfigManager()->GetMsg(aKey); }
@@ -162,14 +133,14 @@ protected:
 
 TEST_F(AccountCheckTest, AGoodAccountPassesEveryStepAndTheTestMailComesBackByPop3)
 {
-    gSmtp->SetScript(R"({"deliver": {")" + kEmail + R"(": ")" + gDovecot->Maildir("sales").string() + R"("}})");
-    const std::size_t before = gSmtp->Messages().size();
+    TMailServersEnvironment::Smtp().SetScript(R"({"deliver": {")" + kEmail + R"(": ")" + TMailServersEnvironment::Dovecot().Maildir("sales").string() + R"("}})");
+    const std::size_t before = TMailServersEnvironment::Smtp().Messages().size();
     for (const TTlsMode mode : {tlsmStartTls, tlsmImplicit}) {
         SCOPED_TRACE(mode);
         FAccount->SetPop3TlsMode(mode);
-        FAccount->SetPop3Port(mode == tlsmImplicit ? gDovecot->TlsPort() : gDovecot->PlainPort());
+        FAccount->SetPop3Port(mode == tlsmImplicit ? TMailServersEnvironment::Dovecot().TlsPort() : TMailServersEnvironment::Dovecot().PlainPort());
         FAccount->SetSmtpTlsMode(mode);
-        FAccount->SetSmtpPort(mode == tlsmImplicit ? gSmtp->TlsPort() : gSmtp->PlainPort());
+        FAccount->SetSmtpPort(mode == tlsmImplicit ? TMailServersEnvironment::Smtp().TlsPort() : TMailServersEnvironment::Smtp().PlainPort());
         TRecorder recorder;
         const TEmailTestOutcome outcome = Check(recorder);
         EXPECT_EQ(outcome.State, es_SendSuccess) << outcome.Text << "\n" << outcome.Reason;
@@ -188,7 +159,7 @@ TEST_F(AccountCheckTest, AGoodAccountPassesEveryStepAndTheTestMailComesBackByPop
         EXPECT_EQ(recorder.Ends, 1);
     }
     // One mail per test, to the account once, and both back in the mailbox.
-    const auto messages = gSmtp->WaitForMessages(before + 2);
+    const auto messages = TMailServersEnvironment::Smtp().WaitForMessages(before + 2);
     ASSERT_EQ(messages.size(), before + 2);
     EXPECT_EQ(messages.back().From, kEmail);
     EXPECT_EQ(messages.back().To, std::vector<std::string>{kEmail});
@@ -196,7 +167,7 @@ TEST_F(AccountCheckTest, AGoodAccountPassesEveryStepAndTheTestMailComesBackByPop
 
     TTransportSettings settings;
     settings.Host = "127.0.0.1";
-    settings.Port = gDovecot->PlainPort();
+    settings.Port = TMailServersEnvironment::Dovecot().PlainPort();
     TPop3Client pop3(settings);
     pop3.Connect("sales", "pop pw");
     const auto uids = pop3.Uidl();
@@ -236,7 +207,7 @@ TEST_F(AccountCheckTest, EachFailureIsNamedByItsStepWithTheServersReason)
          es_ConnectErrorPop3, "ConnectedError_errorEmailparam", "Connection refused"},
         {"POP3 certificate self-signed",
          [](TRcAccount& a) {
-             a.SetPop3Port(gDovecot->TlsPort());
+             a.SetPop3Port(TMailServersEnvironment::Dovecot().TlsPort());
              a.SetPop3TlsMode(tlsmImplicit);
          },
          false, etConnectPop3, es_ConnectErrorPop3, "ConnectedError_errorEmailparam", "certificate"},
@@ -253,8 +224,8 @@ TEST_F(AccountCheckTest, EachFailureIsNamedByItsStepWithTheServersReason)
          true, etConnectSmtp, es_ConnectErrorSmtp, "ConnectedError_errorSmtpparam", "454"},
         {"SMTP certificate self-signed",
          [](TRcAccount& a) {
-             a.SetPop3Port(gDovecot->PlainPort());
-             a.SetSmtpPort(gSmtp->TlsPort());
+             a.SetPop3Port(TMailServersEnvironment::Dovecot().PlainPort());
+             a.SetSmtpPort(TMailServersEnvironment::Smtp().TlsPort());
              a.SetSmtpTlsMode(tlsmImplicit);
          },
          false, etConnectSmtp, es_ConnectErrorSmtp, "ConnectedError_errorSmtpparam", "certificate"},
@@ -279,7 +250,7 @@ TEST_F(AccountCheckTest, EachFailureIsNamedByItsStepWithTheServersReason)
 
     // Logged in, but the test mail is refused.
     SetUp();
-    gSmtp->SetScript(R"({"mail": "550 5.7.1 sender refused"})");
+    TMailServersEnvironment::Smtp().SetScript(R"({"mail": "550 5.7.1 sender refused"})");
     TRecorder recorder;
     const TEmailTestOutcome outcome = Check(recorder);
     EXPECT_EQ(outcome.State, es_SendError);
@@ -295,13 +266,13 @@ TEST_F(AccountCheckTest, CancelEndsEitherPartAtOnce)
         SCOPED_TRACE(inSmtp ? "SMTP" : "POP3");
         SetUp();
         TScriptedServer server(silent);
-        FAccount->SetPop3Port(inSmtp ? gDovecot->PlainPort() : server.Port());
+        FAccount->SetPop3Port(inSmtp ? TMailServersEnvironment::Dovecot().PlainPort() : server.Port());
         FAccount->SetSmtpHost("127.0.0.1");
         FAccount->SetSmtpPort(server.Port());
         TRecorder recorder;
         TAccountConnectionTest test(FAccount.Get(), recorder.Observable, [](TTransportSettings& aSettings) {
             aSettings.IdleTimeout = 30s;
-            aSettings.CaFile = gDovecot->Certificate().CertFile;
+            aSettings.CaFile = TMailServersEnvironment::Dovecot().Certificate().CertFile;
         });
         test.Start();
         ASSERT_TRUE(recorder.WaitForStatus(inSmtp ? es_ConnectSmtp : es_ConnectPop3));

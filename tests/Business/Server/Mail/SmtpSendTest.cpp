@@ -17,10 +17,9 @@
 #include "ReceiveEvents.h"
 #include "Support/AccountManagers.h"
 #include "Support/ClosedPort.h"
-#include "Support/DovecotServer.h"
+#include "Support/MailServersEnvironment.h"
 #include "Support/QueuedMail.h"
 #include "Support/ScratchFolder.h"
-#include "Support/SmtpServer.h"
 #include "Support/Sha256.h"
 #include "FakeMakerServer.h"
 
@@ -45,49 +44,22 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::unique_ptr<TSmtpTestServer> gSmtp;
-std::unique_ptr<TDovecotServer> gDovecot;
-
-class TServersEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        try {
-            gSmtp = std::make_unique<TSmtpTestServer>();
-            gSmtp->AddUser("sender", "smtp pw");
-            gDovecot = std::make_unique<TDovecotServer>();
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
-    }
-    void TearDown() override
-    {
-        if (::testing::UnitTest::GetInstance()->Failed()) {
-            if (gSmtp)
-                std::cerr << gSmtp->Log();
-            if (gDovecot)
-                std::cerr << gDovecot->Log();
-        }
-        gSmtp.reset();
-        gDovecot.reset();
-    }
-};
-
-[[maybe_unused]] ::testing::Environment* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TServersEnvironment);
-
 TSmtpTestServer& Smtp()
 {
-    return *gSmtp;
+    return TMailServersEnvironment::Smtp();
 }
 
 TDovecotServer& Dovecot()
 {
-    return *gDovecot;
+    return TMailServersEnvironment::Dovecot();
 }
 
 class SmtpSendTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite()
+    {
+        Smtp().AddUser("sender", "smtp pw");
+    }
     void SetUp() override
     {
         Smtp().SetScript("{}");

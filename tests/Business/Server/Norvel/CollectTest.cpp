@@ -15,6 +15,7 @@
 #include "Business/Server/TransportSteps.h"
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/GuidId.h"
+#include "Support/AccountManagers.h"
 #include "Support/FakeServerEnvironment.h"
 #include "Support/ScratchFolder.h"
 #include "Business/Server/Mail/ReceiveEvents.h"
@@ -63,39 +64,6 @@ std::string Message(const std::string& aSubject)
            ".\r\n";
 }
 
-// The managers over a scratch data folder, with a program folder of the
-// test's own: the shipped message texts and a base configuration naming
-// the fake service (empty: the service is off).
-class TCollectManagers {
-public:
-    TCollectManagers(const fs::path& aRoot, const std::string& aServiceUrl)
-    {
-        fs::create_directories(aRoot / "prog" / "skin");
-        fs::copy_file(fs::path(QUILLMAR_SKIN_DIR) / "Message.cfg", aRoot / "prog" / "skin" / "Message.cfg",
-                      fs::copy_options::overwrite_existing);
-        std::ofstream(aRoot / "prog" / "QuillmarClient.cfg") << "[NorvelServer]\nUrl=" << aServiceUrl << "\n";
-        ::setenv("QMC2FOLDER", (aRoot / "data").c_str(), 1);
-        TConfigManager::BuildInstance(aRoot / "prog", TArguments{});
-        TTempFileManager::BuildInstance();
-        TResourceManager::BuildInstance(TBusiness::VisitorFactories());
-        TAccountManager::BuildInstance();
-        TAccountFolderManager::BuildInstance();
-        TAccountMailManager::BuildInstance();
-    }
-    ~TCollectManagers()
-    {
-        TAccountMailManager::ReleaseInstance();
-        TAccountFolderManager::ReleaseInstance();
-        TAccountManager::ReleaseInstance();
-        TResourceManager::ReleaseInstance();
-        TTempFileManager::ReleaseInstance();
-        TConfigManager::ReleaseInstance();
-        ::unsetenv("QMC2FOLDER");
-    }
-    TCollectManagers(const TCollectManagers&) = delete;
-    TCollectManagers& operator=(const TCollectManagers&) = delete;
-};
-
 // The table's cases arrange themselves through these helpers, so they are
 // public.
 class CollectTest : public ::testing::Test {
@@ -106,7 +74,7 @@ public:
     void Start(const std::string& aServiceUrl)
     {
         Server()->Reset();
-        FManagers = std::make_unique<TCollectManagers>(FScratch.Path(), aServiceUrl);
+        FManagers = std::make_unique<TAccountManagers>(FScratch.Path(), QUILLMAR_SKIN_DIR, aServiceUrl);
         TServerDriver::BuildInstance();
         Driver()->Scheduler()->SetTranslationServiceOn([] { return true; });
         Driver()->Scheduler()->Transports().Set(tsNorvelCollect, NorvelCollectRunableFactory(Fast()));
@@ -235,7 +203,7 @@ public:
 
     TRetainCountObjectAutoReleasePool FPool;
     TScratchFolder FScratch{"qm-collect"};
-    std::unique_ptr<TCollectManagers> FManagers;
+    std::unique_ptr<TAccountManagers> FManagers;
     TRcRef<TRcAccount> FAccount;
     std::string FEmail;
     TRcRef<TReceiveEvents> FEvents = MakeRc<TReceiveEvents>();

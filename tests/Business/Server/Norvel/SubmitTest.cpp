@@ -13,6 +13,8 @@
 #include "Support/FakeServerEnvironment.h"
 #include "Support/QueuedMail.h"
 #include "Support/ScratchFolder.h"
+#include "Support/SmtpServer.h"
+#include "TranslationRoutes.h"
 #include "../Mail/ReceiveEvents.h"
 
 #include <gtest/gtest.h>
@@ -271,6 +273,93 @@ TEST_F(SubmitTest, CancelDuringTheSecondMailKeepsTheFirstSentAndTheRestQueued)
     EXPECT_EQ(Where(first), std::make_pair(std::optional(aftSending), msarsSendToNorvel));
     EXPECT_TRUE(FEvents->Texts("error").empty()) << FEvents->Texts("error").front();
     EXPECT_EQ(Submissions().size(), 1u);
+}
+
+// A send job with one mail for SMTP and one for translation, then a
+// receive job: the first reaches the SMTP server, the second the service,
+// and the service's translation comes back linked to the mail it came from.
+TEST(TranslationRoundTripTest, OneMailBySmtpOneByTheServiceAndTheTranslationComesBack)
+{
+    TRetainCountObjectAutoReleasePool pool;
+    Server()->Reset();
+    TSmtpTestServer smtp;
+    smtp.AddUser("sales", "smtp pw");
+    TScratchFolder scratch("qm-roundtrip");
+    TAccountManagers managers(scratch.Path(), QUILLMAR_SKIN_DIR, Server()->BaseUrl());
+    TServerDriver::BuildInstance();
+    TServerDriver* driver = TServerDriver::ServerDriver();
+    auto events = MakeRc<TReceiveEvents>();
+    THttpOptions fast;
+    fast.ConnectTimeoutMs = 2000;
+    fast.IdleTimeoutMs = 2000;
+    TNorvelSubmitSettings settings;
+    settings.ServiceUrl = Server()->BaseUrl();
+    settings.FileServer = "127.0.0.1:" + std::to_string(Server()->Port()) + "/fileServer";
+    settings.Http = fast;
+    driver->Scheduler()->SetTranslationServiceOn([] { return true; });
+    driver->Scheduler()->Transports().Set(tsSmtpSend, SmtpSendRunableFactory([&](TTransportSettings& aSettings) {
+                                              aSettings.ConnectTimeout = 2s;
+                                              aSettings.IdleTimeout = 2s;
+                                          }));
+    driver->Scheduler()->Transports().Set(tsNorvelSubmit, NorvelSubmitRunableFactory([&] { return settings; }));
+    driver->Scheduler()->Transports().Set(tsNorvelCollect, NorvelCollectRunableFactory(fast));
+    driver->RegisterObserver(events.Get());
+    driver->Init();
+    {
+        TAccountMailManager* mails = TAccountMailManager::AccountMailManager();
+        TRcRef<TRcAccount> account = TAccountManager::AccountManager()->CreateNewAccount();
+        account->SetEmail("sales@example.com");
+        account->SetPop3Password("pop pw");
+        account->SetSmtpHost("127.0.0.1");
+        account->SetSmtpPort(smtp.PlainPort());
+        account->SetSmtpUsePop3(false);
+        account->SetSmtpUser("sales");
+        account->SetSmtpPassword("smtp pw");
+        account->SetAutoReveiveSend(false);
+        TAccountManager::AccountManager()->SaveAccount(account.Get());
+        TRcResPath* accountPath = TRcResPath::CreateAndAutoRelease({account->ResId()});
+        const auto folder = [&](TAccountFolderType aType) {
+            return TAccountFolderManager::AccountFolderManager()->GetStandardFolderResPath(accountPath, aType);
+        };
+        const auto queue = [&](const std::string& aSubject, TMailSendReceiveState aState) {
+            const fs::path file = scratch.Path() / (aSubject + ".eml");
+            std::ofstream(file, std::ios::binary) << Simple(aSubject);
+            TRcResPath* path = mails->ImportMailFromFile(folder(aftSending), file);
+            mails->SetMailSendReceiveState(path, aState);
+            return TRcRef<TRcResPath>::Retain(path);
+        };
+        const auto bySmtp = queue("by SMTP", msarsSendToSmtp);
+        const auto forTranslation = queue("for translation", msarsSendToNorvel);
+
+        driver->PrioritySend(accountPath);
+        ASSERT_TRUE(events->WaitForTaskEnds(1));
+        EXPECT_TRUE(events->Texts("error").empty()) << events->Texts("error").front();
+        const auto sent = smtp.WaitForMessages(1);
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_NE(sent[0].Data.find("Subject: by SMTP"), std::string::npos);
+        ASSERT_EQ(Server()->Translation().Waiting("sales@example.com").size(), 1u);
+
+        driver->PriorityReceive(accountPath);
+        ASSERT_TRUE(events->WaitForTaskEnds(2));
+        EXPECT_TRUE(events->Texts("error").empty()) << events->Texts("error").front();
+        EXPECT_TRUE(Server()->Translation().Waiting("sales@example.com").empty()) << "not confirmed";
+        TRcMail* translation = nullptr;
+        for (TAccountFolderType type : {aftInBox, aftNorvelBox, aftReceiving})
+            if (TRcResIdList* ids = mails->GetMails(folder(type)))
+                for (TRcResId* id : *ids)
+                    if (TRcMail* mail = mails->GetMail(folder(type)->Append(id));
+                        mail && mail->FSubject == "[Translated] for translation")
+                        translation = mail;
+        ASSERT_NE(translation, nullptr);
+        EXPECT_EQ(translation->FSourceType, mrmTranslate);
+        ASSERT_NE(translation->SorceResId(), nullptr);
+        EXPECT_EQ(translation->SorceResId()->Id(), forTranslation->Last()->Id());
+        EXPECT_FALSE(translation->FUid.empty());
+        (void)bySmtp;
+    }
+    driver->UnInit();
+    driver->UnRegisterObserver(events.Get());
+    TServerDriver::ReleaseInstance();
 }
 
 } // namespace
