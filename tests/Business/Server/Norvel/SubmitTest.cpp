@@ -254,25 +254,30 @@ TEST_F(SubmitTest, EachAnswerLeavesTheMailWhereItBelongsWithTheRightReport)
 
 TEST_F(SubmitTest, CancelDuringTheSecondMailKeepsTheFirstSentAndTheRestQueued)
 {
-    TRcResPath* first = Queue(Simple("first"));
-    TRcResPath* second = Queue(Simple("second"));
-    TRcResPath* third = Queue(Simple("third"));
-    // Newest first: the third mail goes first, the second waits on its
-    // upload until the cancel.
-    Server()->Script("/fileServer", {TScriptedReply{}, TScriptedReply::Delay(20000)});
-    FSettings.Http.IdleTimeoutMs = 30000;
-    Driver()->PrioritySend(Account());
-    for (int i = 0; i < 1000 && Submissions().size() < 1; ++i)
-        std::this_thread::sleep_for(10ms);
-    for (int i = 0; i < 1000 && Server()->Requests().size() < 3; ++i)
-        std::this_thread::sleep_for(10ms);
-    Driver()->Cancel();
-    ASSERT_TRUE(FEvents->WaitForTaskEnds(++FJobs));
-    EXPECT_EQ(Where(third).first, aftOutBox);
-    EXPECT_EQ(Where(second), std::make_pair(std::optional(aftDraft), msarsNoneUser));
-    EXPECT_EQ(Where(first), std::make_pair(std::optional(aftSending), msarsSendToNorvel));
-    EXPECT_TRUE(FEvents->Texts("error").empty()) << FEvents->Texts("error").front();
-    EXPECT_EQ(Submissions().size(), 1u);
+    // The second mail (newest first: the one queued second of three) waits
+    // on its upload, or on the service's answer, until the cancel; the
+    // answer to the first had come and stays applied.
+    for (const bool duringPost : {false, true}) {
+        SCOPED_TRACE(duringPost ? "waiting for the answer" : "uploading");
+        TearDown();
+        SetUp();
+        TRcResPath* first = Queue(Simple("first"));
+        TRcResPath* second = Queue(Simple("second"));
+        TRcResPath* third = Queue(Simple("third"));
+        Server()->Script(duringPost ? kSubmitPath : "/fileServer", {TScriptedReply{}, TScriptedReply::Delay(20000)});
+        FSettings.Http.IdleTimeoutMs = 30000;
+        Driver()->PrioritySend(Account());
+        const std::size_t stalled = duringPost ? 4 : 3;   // requests up to the one that waits
+        for (int i = 0; i < 1000 && Server()->Requests().size() < stalled; ++i)
+            std::this_thread::sleep_for(10ms);
+        Driver()->Cancel();
+        ASSERT_TRUE(FEvents->WaitForTaskEnds(++FJobs));
+        EXPECT_EQ(Where(third).first, aftOutBox);
+        EXPECT_EQ(Where(second), std::make_pair(std::optional(aftDraft), msarsNoneUser));
+        EXPECT_EQ(Where(first), std::make_pair(std::optional(aftSending), msarsSendToNorvel));
+        EXPECT_TRUE(FEvents->Texts("error").empty()) << FEvents->Texts("error").front();
+        EXPECT_EQ(Submissions().size(), duringPost ? 2u : 1u);
+    }
 }
 
 // A send job with one mail for SMTP and one for translation, then a
