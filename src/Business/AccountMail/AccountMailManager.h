@@ -204,10 +204,10 @@ public:
 
     // Secretary replies.
     TSecretaryData GetSecretaryData(TRcMailComplex* aMailComplex, TRcMail* aMail) const;
-    // A reply whose exchange file has the finished flag and names, by a
-    // 32-digit id, a mail of the sending folder or the out box: the reply
-    // goes to the translation box and the named mail, linked to it, to the
-    // out box. Anything else leaves the reply where it was saved.
+    // A reply whose exchange file has the finished flag goes to the
+    // translation box; when the file names, by a 32-digit id, a mail of
+    // the sending folder or the out box, that mail is linked to it and goes
+    // to the out box. Any other flag leaves the reply where it was saved.
     void SaveSecretaryMailCorresOriginal(TRcResPath* aResPath, TRcMail* aMail, TRcMailComplex* aMailComplex);
 
     // Mails received in this run and not read yet.

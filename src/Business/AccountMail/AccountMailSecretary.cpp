@@ -12,6 +12,21 @@ TSecretaryData TAccountMailManager::GetSecretaryData(TRcMailComplex* aMailComple
     return ::GetSecretaryData(aMailComplex, aMail);
 }
 
+namespace {
+
+// Anyone can send a mail with the exchange file: the mail it names may
+// only be one of the user's own on their way out (sending folder or out
+// box), never one it could hide or rewrite. The one check of that id.
+bool IsLinkableSource(TSQLiteDatabase& aDb, const std::string& aSourceId, const TRcMail* aReply)
+{
+    if (!IsGuidId(aSourceId) || aSourceId == aReply->ResId()->Id())
+        return false;
+    const auto code = TSqliteDbMail::FolderCodeOfId(aDb, aSourceId);
+    return code == FolderCodeOf(aftSending) || code == FolderCodeOf(aftOutBox);
+}
+
+} // namespace
+
 void TAccountMailManager::SaveSecretaryMailCorresOriginal(TRcResPath* aResPath, TRcMail* aMail,
                                                           TRcMailComplex* aMailComplex)
 {
@@ -21,15 +36,12 @@ void TAccountMailManager::SaveSecretaryMailCorresOriginal(TRcResPath* aResPath, 
     const auto account = MailAccountOf(aResPath);
     if (!account)
         return;
-    // Anyone can send a mail with this file: it may only name one of the
-    // user's own mails on their way out, never hide or rewrite another.
-    const std::string sourceId = Trimmed(ini->ReadString(kSecretarySection, "mailResId", ""));
-    if (!IsGuidId(sourceId) || sourceId == aMail->ResId()->Id())
-        return;
-    const auto code = TSqliteDbMail::FolderCodeOfId(**account, sourceId);
-    if (code != FolderCodeOf(aftSending) && code != FolderCodeOf(aftOutBox))
-        return;
+    // Finished work goes to the translation box whatever it names: a source
+    // mail that is gone (or was never the user's) only leaves it unlinked.
     MoveMailToNorvelBox(aResPath, aMail, kTranslationMail);
+    const std::string sourceId = Trimmed(ini->ReadString(kSecretarySection, "mailResId", ""));
+    if (!IsLinkableSource(**account, sourceId, aMail))
+        return;
     auto* source = TRcMail::CreateAndAutoRelease(MailId(sourceId), account->Db);
     source->FNorvelUid = aMail->ResId()->Id();
     source->FTargetLanguage = ini->ReadInteger(kSecretarySection, "Language", -1);

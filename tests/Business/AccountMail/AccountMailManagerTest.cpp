@@ -482,7 +482,7 @@ TEST_F(AccountMailManagerTest, UidsAndCachedHeadersAreValuesNotSql)
     EXPECT_FALSE(Manager()->CheckMailHeaderByUid(bare, row, "x"));
 }
 
-TEST_F(AccountMailManagerTest, SecretaryRepliesLinkOnlyTheUsersOwnOutgoingMail)
+TEST_F(AccountMailManagerTest, FinishedSecretaryRepliesGoToTheTranslationBoxAndLinkOnlyTheUsersOwnOutgoingMail)
 {
     auto ini = [](const std::string& aFlag, const std::string& aId) {
         return "[Secretary]\r\nmailResId= " + aId + " \r\nLanguage=3\r\nSecretaryFlag=" + aFlag +
@@ -504,19 +504,23 @@ TEST_F(AccountMailManagerTest, SecretaryRepliesLinkOnlyTheUsersOwnOutgoingMail)
         return bytes;
     };
 
+    // The second exchange file (flag 3, no id) would move every reply: only
+    // the first counts.
     struct TCase {
         const char* Name;
         TAccountFolderType SourceFolder;
         std::function<std::string(const std::string&)> Ini;   // given the source id
-        bool Linked;
+        bool Moved;    // the reply went to the translation box
+        bool Linked;   // the source went to the out box, linked to it
     } cases[] = {
-        {"out box", aftOutBox, [&](const std::string& aId) { return ini("3", aId); }, true},
-        {"sending, UTF-16", aftSending, [&](const std::string& aId) { return utf16(ini("3", aId)); }, true},
-        {"out box, GB18030", aftOutBox, [&](const std::string& aId) { return gb18030(ini("3", aId)); }, true},
-        {"flag 2", aftOutBox, [&](const std::string& aId) { return ini("2", aId); }, false},
-        {"inbox mail", aftInBox, [&](const std::string& aId) { return ini("3", aId); }, false},
-        {"unknown id", aftOutBox, [&](const std::string&) { return ini("3", NewGuidId()); }, false},
-        {"not an id", aftOutBox, [&](const std::string& aId) { return ini("3", aId + "' or '1"); }, false},
+        {"out box", aftOutBox, [&](const std::string& aId) { return ini("3", aId); }, true, true},
+        {"sending, UTF-16", aftSending, [&](const std::string& aId) { return utf16(ini("3", aId)); }, true, true},
+        {"out box, GB18030", aftOutBox, [&](const std::string& aId) { return gb18030(ini("3", aId)); }, true, true},
+        {"flag 2", aftOutBox, [&](const std::string& aId) { return ini("2", aId); }, false, false},
+        {"inbox mail", aftInBox, [&](const std::string& aId) { return ini("3", aId); }, true, false},
+        {"unknown id", aftOutBox, [&](const std::string&) { return ini("3", NewGuidId()); }, true, false},
+        {"not an id", aftOutBox, [&](const std::string& aId) { return ini("3", aId + "' or '1"); }, true, false},
+        {"no id", aftOutBox, [&](const std::string&) { return ini("3", ""); }, true, false},
     };
     for (const auto& c : cases) {
         TRcResPath* source = Saved(c.SourceFolder, "source");
@@ -529,7 +533,7 @@ TEST_F(AccountMailManagerTest, SecretaryRepliesLinkOnlyTheUsersOwnOutgoingMail)
         ASSERT_NE(complex, nullptr) << c.Name;
 
         Manager()->SaveSecretaryMailCorresOriginal(Folder(aftReceiving), mail, complex);
-        EXPECT_EQ(StoredCode(reply), c.Linked ? 7 : 1) << c.Name;
+        EXPECT_EQ(StoredCode(reply), c.Moved ? 7 : 1) << c.Name;
         TRcMail* after = Manager()->GetMail(Folder(aftOutBox)->Append(source->Last()));
         EXPECT_EQ(StoredCode(source), c.Linked ? 5 : *FolderCodeOf(c.SourceFolder)) << c.Name;
         EXPECT_EQ(after->FNorvelUid, c.Linked ? mail->ResId()->Id() : "") << c.Name;
