@@ -10,6 +10,7 @@
 #include "Data/DataFolderClear.h"
 #include "Data/TempFileManager.h"
 #include "Resource/ResourceManager.h"
+#include "Rules/SecretaryManager.h"
 #include "Server/ServerDriver.h"
 #include "Runtime/Log.h"
 #include "Runtime/ProgramPaths.h"
@@ -23,6 +24,7 @@ const TAccountResVisitorFactory kAccountFactory;
 const TAccountMailFolderResVisitorFactory kAccountMailFolderFactory;
 const TSignResVisitorFactory kSignFactory;
 const TAccountMailResVisitorFactory kAccountMailFactory;
+const TSecretaryResVisitorFactory kSecretaryFactory;
 
 // The visitor factory of each resource type; domains add theirs here as
 // they are built.
@@ -31,6 +33,7 @@ const TResVisitorFactoryEntry kVisitorFactories[] = {
     {rtAccountMailFolder, &kAccountMailFolderFactory},
     {rtAccountMail, &kAccountMailFactory},
     {rtSigin, &kSignFactory},
+    {rtSecretary, &kSecretaryFactory},
 };
 
 // The resource manager is built with the program's factories.
@@ -46,10 +49,12 @@ constexpr TSingletonClass kAccountManager = SingletonClassOf<TAccountManager>("T
 constexpr TSingletonClass kAccountFolderManager = SingletonClassOf<TAccountFolderManager>("TAccountFolderManager");
 constexpr TSingletonClass kServerDriver = SingletonClassOf<TServerDriver>("TServerDriver");
 constexpr TSingletonClass kAccountMailManager = SingletonClassOf<TAccountMailManager>("TAccountMailManager");
+constexpr TSingletonClass kSecretaryManager = SingletonClassOf<TSecretaryManager>("TSecretaryManager");
 
 // The managers join these tables as they are built.
-constexpr TSingletonClass kBuildOrder[] = {kResourceManager,      kConfigManager,     kTempFileManager, kAccountManager,
-                                           kServerDriver,         kAccountFolderManager, kAccountMailManager};
+constexpr TSingletonClass kBuildOrder[] = {kResourceManager,      kConfigManager,        kTempFileManager,
+                                           kAccountManager,       kServerDriver,         kAccountFolderManager,
+                                           kAccountMailManager,   kSecretaryManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
     {"TAccountMailManager.SweepMailFiles",
@@ -75,7 +80,7 @@ constexpr TBusinessCall kUnInitCallTable[] = {
 constexpr std::span<const TBusinessCall> kUnInitCalls{kUnInitCallTable};
 constexpr TSingletonClass kReleaseOrder[] = {kResourceManager,      kConfigManager,      kTempFileManager,
                                              kAccountFolderManager, kAccountMailManager, kAccountManager,
-                                             kServerDriver};
+                                             kServerDriver,         kSecretaryManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 
