@@ -286,6 +286,8 @@ TEST_F(SubmitTest, CancelDuringTheSecondMailKeepsTheFirstSentAndTheRestQueued)
 TEST(TranslationRoundTripTest, OneMailBySmtpOneByTheServiceAndTheTranslationComesBack)
 {
     TRetainCountObjectAutoReleasePool pool;
+    // An address of its own: a delayed answer of an earlier test may still
+    // queue a translation for the other tests' account.
     Server()->Reset();
     TSmtpTestServer smtp;
     smtp.AddUser("sales", "smtp pw");
@@ -313,7 +315,7 @@ TEST(TranslationRoundTripTest, OneMailBySmtpOneByTheServiceAndTheTranslationCome
     {
         TAccountMailManager* mails = TAccountMailManager::AccountMailManager();
         TRcRef<TRcAccount> account = TAccountManager::AccountManager()->CreateNewAccount();
-        account->SetEmail("sales@example.com");
+        account->SetEmail("roundtrip@example.com");
         account->SetPop3Password("pop pw");
         account->SetSmtpHost("127.0.0.1");
         account->SetSmtpPort(smtp.PlainPort());
@@ -342,12 +344,12 @@ TEST(TranslationRoundTripTest, OneMailBySmtpOneByTheServiceAndTheTranslationCome
         const auto sent = smtp.WaitForMessages(1);
         ASSERT_EQ(sent.size(), 1u);
         EXPECT_NE(sent[0].Data.find("Subject: by SMTP"), std::string::npos);
-        ASSERT_EQ(Server()->Translation().Waiting("sales@example.com").size(), 1u);
+        ASSERT_EQ(Server()->Translation().Waiting("roundtrip@example.com").size(), 1u);
 
         driver->PriorityReceive(accountPath);
         ASSERT_TRUE(events->WaitForTaskEnds(2));
         EXPECT_TRUE(events->Texts("error").empty()) << events->Texts("error").front();
-        EXPECT_TRUE(Server()->Translation().Waiting("sales@example.com").empty()) << "not confirmed";
+        EXPECT_TRUE(Server()->Translation().Waiting("roundtrip@example.com").empty()) << "not confirmed";
         TRcMail* translation = nullptr;
         for (TAccountFolderType type : {aftInBox, aftNorvelBox, aftReceiving})
             if (TRcResIdList* ids = mails->GetMails(folder(type)))
