@@ -10,6 +10,9 @@
 #include "Data/DataFolderClear.h"
 #include "Data/TempFileManager.h"
 #include "Resource/ResourceManager.h"
+#include "Rules/MailFilter.h"
+#include "Rules/NameList.h"
+#include "Rules/RulesVisitorFactories.h"
 #include "Server/ServerDriver.h"
 #include "Runtime/Log.h"
 #include "Runtime/ProgramPaths.h"
@@ -23,6 +26,9 @@ const TAccountResVisitorFactory kAccountFactory;
 const TAccountMailFolderResVisitorFactory kAccountMailFolderFactory;
 const TSignResVisitorFactory kSignFactory;
 const TAccountMailResVisitorFactory kAccountMailFactory;
+const TBlackNameListResVisitorFactory kBlackNameListFactory;
+const TWhiteNameListResVisitorFactory kWhiteNameListFactory;
+const TSubjectFilterResVisitorFactory kSubjectFilterFactory;
 
 // The visitor factory of each resource type; domains add theirs here as
 // they are built.
@@ -30,6 +36,9 @@ const TResVisitorFactoryEntry kVisitorFactories[] = {
     {rtAccount, &kAccountFactory},
     {rtAccountMailFolder, &kAccountMailFolderFactory},
     {rtAccountMail, &kAccountMailFactory},
+    {rtBlackNameList, &kBlackNameListFactory},
+    {rtWhiteNameList, &kWhiteNameListFactory},
+    {rtFilter, &kSubjectFilterFactory},
     {rtSigin, &kSignFactory},
 };
 
@@ -46,10 +55,13 @@ constexpr TSingletonClass kAccountManager = SingletonClassOf<TAccountManager>("T
 constexpr TSingletonClass kAccountFolderManager = SingletonClassOf<TAccountFolderManager>("TAccountFolderManager");
 constexpr TSingletonClass kServerDriver = SingletonClassOf<TServerDriver>("TServerDriver");
 constexpr TSingletonClass kAccountMailManager = SingletonClassOf<TAccountMailManager>("TAccountMailManager");
+constexpr TSingletonClass kNameListManager = SingletonClassOf<TNameListManager>("TNameListManager");
+constexpr TSingletonClass kMailFilterManager = SingletonClassOf<TMailFilterManager>("TMailFilterManager");
 
 // The managers join these tables as they are built.
-constexpr TSingletonClass kBuildOrder[] = {kResourceManager,      kConfigManager,     kTempFileManager, kAccountManager,
-                                           kServerDriver,         kAccountFolderManager, kAccountMailManager};
+constexpr TSingletonClass kBuildOrder[] = {kResourceManager,      kConfigManager,        kTempFileManager,
+                                           kAccountManager,       kServerDriver,         kAccountFolderManager,
+                                           kAccountMailManager,   kNameListManager,      kMailFilterManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
     {"TAccountMailManager.SweepMailFiles",
@@ -73,9 +85,10 @@ constexpr TBusinessCall kUnInitCallTable[] = {
      }},
 };
 constexpr std::span<const TBusinessCall> kUnInitCalls{kUnInitCallTable};
+// The rule managers go before the accounts their stores reach.
 constexpr TSingletonClass kReleaseOrder[] = {kResourceManager,      kConfigManager,      kTempFileManager,
-                                             kAccountFolderManager, kAccountMailManager, kAccountManager,
-                                             kServerDriver};
+                                             kAccountFolderManager, kAccountMailManager, kNameListManager,
+                                             kMailFilterManager,    kAccountManager,     kServerDriver};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 
