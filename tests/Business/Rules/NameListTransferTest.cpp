@@ -5,6 +5,7 @@
 #include "Business/Mime/AddressList.h"
 #include "Business/Rules/MailFilter.h"
 #include "Business/Rules/NameList.h"
+#include "Business/Resource/ResourceManager.h"
 #include "Business/Server/Norvel/PlatformRequests.h"
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/TextConvert.h"
@@ -247,6 +248,46 @@ TEST_F(NameListTransferTest, ChecksAndTheStoreCompareAsStated)
     EXPECT_TRUE(Filters()->CheckMailFilter("big sale now"));
     EXPECT_FALSE(Filters()->CheckMailFilter("big-sale-now"));
     EXPECT_FALSE(Filters()->CheckMailFilter("BIG SALE NOW"));
+}
+
+struct TRecordingObserver : public TRcObject, public INameListObserver, public IMailFilterObserver {
+    void OnChanged(TNameListType aType) override { Changes.push_back(NameTypeToString(aType)); }
+    void OnChanged() override { Changes.push_back("F"); }
+    std::vector<std::string> Changes;
+};
+
+TEST_F(NameListTransferTest, ScreensListEachKindAndObserversHearOfChanges)
+{
+    auto observer = MakeRc<TRecordingObserver>();
+    Lists()->RegisterObserver(observer.Get());
+    Filters()->RegisterObserver(observer.Get());
+    Add(nltWhite, {{"Friend", "friend@example.com"}});
+    Add(nltBlack, {{"Spam", "spam@example.com"}, {"Junk", "junk@example.com"}});
+    Filters()->SaveMailFilter(Account(), Filters()->CreateMailFilter("cheap"));
+
+    const struct {
+        TResType Type;
+        std::vector<std::string> Texts;
+    } kinds[] = {{rtWhiteNameList, {"Friend"}}, {rtBlackNameList, {"Spam", "Junk"}}, {rtFilter, {"cheap"}}};
+    TResourceManager* resources = TResourceManager::ResourceManager();
+    for (const auto& kind : kinds) {
+        std::vector<std::string> texts;
+        resources->List(Account(), kind.Type, [&](TRcResId* aId) {
+            TRcResPath* path = Account()->Append(aId);
+            if (kind.Type == rtFilter)
+                texts.push_back(Filters()->GetMailFilter(path)->ToString());
+            else
+                texts.push_back(Lists()->GetNameList(path)->ToString());
+        });
+        EXPECT_EQ(texts, kind.Texts) << kind.Type;
+    }
+    TRcResId* junk = Lists()->GetBlackNameListIds(Account())->GetItem(1);
+    Lists()->DeleteNameList(Account()->Append(junk));
+    Lists()->DeleteNameList(Account()->Append(junk));   // gone: nobody hears of it
+    EXPECT_EQ(Entries(nltBlack), (TEntries{{"Spam", "spam@example.com"}}));
+    EXPECT_EQ(observer->Changes, (std::vector<std::string>{"W", "B", "B", "F", "B"}));
+    Filters()->UnregisterObserver(observer.Get());
+    Lists()->UnregisterObserver(observer.Get());
 }
 
 } // namespace
