@@ -10,6 +10,9 @@
 #include "Data/DataFolderClear.h"
 #include "Data/TempFileManager.h"
 #include "Resource/ResourceManager.h"
+#include "Rules/MailFilter.h"
+#include "Rules/NameList.h"
+#include "Rules/RulesVisitorFactories.h"
 #include "Rules/SecretaryManager.h"
 #include "Server/ServerDriver.h"
 #include "Runtime/Log.h"
@@ -24,6 +27,9 @@ const TAccountResVisitorFactory kAccountFactory;
 const TAccountMailFolderResVisitorFactory kAccountMailFolderFactory;
 const TSignResVisitorFactory kSignFactory;
 const TAccountMailResVisitorFactory kAccountMailFactory;
+const TBlackNameListResVisitorFactory kBlackNameListFactory;
+const TWhiteNameListResVisitorFactory kWhiteNameListFactory;
+const TSubjectFilterResVisitorFactory kSubjectFilterFactory;
 const TSecretaryResVisitorFactory kSecretaryFactory;
 
 // The visitor factory of each resource type; domains add theirs here as
@@ -32,6 +38,9 @@ const TResVisitorFactoryEntry kVisitorFactories[] = {
     {rtAccount, &kAccountFactory},
     {rtAccountMailFolder, &kAccountMailFolderFactory},
     {rtAccountMail, &kAccountMailFactory},
+    {rtBlackNameList, &kBlackNameListFactory},
+    {rtWhiteNameList, &kWhiteNameListFactory},
+    {rtFilter, &kSubjectFilterFactory},
     {rtSigin, &kSignFactory},
     {rtSecretary, &kSecretaryFactory},
 };
@@ -49,12 +58,15 @@ constexpr TSingletonClass kAccountManager = SingletonClassOf<TAccountManager>("T
 constexpr TSingletonClass kAccountFolderManager = SingletonClassOf<TAccountFolderManager>("TAccountFolderManager");
 constexpr TSingletonClass kServerDriver = SingletonClassOf<TServerDriver>("TServerDriver");
 constexpr TSingletonClass kAccountMailManager = SingletonClassOf<TAccountMailManager>("TAccountMailManager");
+constexpr TSingletonClass kNameListManager = SingletonClassOf<TNameListManager>("TNameListManager");
+constexpr TSingletonClass kMailFilterManager = SingletonClassOf<TMailFilterManager>("TMailFilterManager");
 constexpr TSingletonClass kSecretaryManager = SingletonClassOf<TSecretaryManager>("TSecretaryManager");
 
 // The managers join these tables as they are built.
 constexpr TSingletonClass kBuildOrder[] = {kResourceManager,      kConfigManager,        kTempFileManager,
                                            kAccountManager,       kServerDriver,         kAccountFolderManager,
-                                           kAccountMailManager,   kSecretaryManager};
+                                           kAccountMailManager,   kNameListManager,      kMailFilterManager,
+                                           kSecretaryManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
     {"TAccountMailManager.SweepMailFiles",
@@ -78,9 +90,11 @@ constexpr TBusinessCall kUnInitCallTable[] = {
      }},
 };
 constexpr std::span<const TBusinessCall> kUnInitCalls{kUnInitCallTable};
+// The rule managers go before the accounts their stores reach.
 constexpr TSingletonClass kReleaseOrder[] = {kResourceManager,      kConfigManager,      kTempFileManager,
-                                             kAccountFolderManager, kAccountMailManager, kAccountManager,
-                                             kServerDriver,         kSecretaryManager};
+                                             kAccountFolderManager, kAccountMailManager, kNameListManager,
+                                             kMailFilterManager,    kAccountManager,     kServerDriver,
+                                             kSecretaryManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 

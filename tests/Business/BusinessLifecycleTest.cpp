@@ -122,12 +122,14 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
     EXPECT_EQ(names(lifecycle.Build), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
                                                                 "TAccountManager", "TServerDriver",
                                                                 "TAccountFolderManager", "TAccountMailManager",
+                                                                "TNameListManager", "TMailFilterManager",
                                                                 "TSecretaryManager"}));
     EXPECT_EQ(names(lifecycle.InitCalls),
               (std::vector<std::string>{"TAccountMailManager.SweepMailFiles", "TServerDriver.Init"}));
     EXPECT_EQ(names(lifecycle.UnInitCalls), std::vector<std::string>{"TServerDriver.UnInit"});
     EXPECT_EQ(names(lifecycle.Release), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
                                                                   "TAccountFolderManager", "TAccountMailManager",
+                                                                  "TNameListManager", "TMailFilterManager",
                                                                   "TAccountManager", "TServerDriver",
                                                                   "TSecretaryManager"}));
 }

@@ -2,10 +2,13 @@
 
 #include <mutex>
 
+#include "Business/Rules/MailFilter.h"
+#include "Business/Rules/NameList.h"
+
 namespace {
 
 std::mutex gMutex;
-TMailRuleChecks gChecks;
+TMailRuleChecks gChecks = RuleManagerChecks();
 
 bool Ask(TMailRuleChecks::TCheck TMailRuleChecks::*aCheck, TRcResPath* aAccountResPath, const std::string& aText)
 {
@@ -18,6 +21,24 @@ bool Ask(TMailRuleChecks::TCheck TMailRuleChecks::*aCheck, TRcResPath* aAccountR
 }
 
 } // namespace
+
+TMailRuleChecks RuleManagerChecks()
+{
+    TMailRuleChecks checks;
+    checks.CheckWhitekName = [](TRcResPath* aAccountResPath, const std::string& aAddress) {
+        const TNameListManager* lists = TNameListManager::NameListManager();
+        return lists && lists->IsLoadedFor(aAccountResPath) && lists->CheckWhitekName(aAddress);
+    };
+    checks.CheckBlackName = [](TRcResPath* aAccountResPath, const std::string& aAddress) {
+        const TNameListManager* lists = TNameListManager::NameListManager();
+        return lists && lists->IsLoadedFor(aAccountResPath) && lists->CheckBlackName(aAddress);
+    };
+    checks.CheckMailFilter = [](TRcResPath* aAccountResPath, const std::string& aSubject) {
+        const TMailFilterManager* filters = TMailFilterManager::MailFilterManager();
+        return filters && filters->IsLoadedFor(aAccountResPath) && filters->CheckMailFilter(aSubject);
+    };
+    return checks;
+}
 
 void SetMailRuleChecks(TMailRuleChecks aChecks)
 {

@@ -1,8 +1,10 @@
 // What POP3 receiving asks of an account's white and black name lists and
-// subject filters. Until those lists are built the answers are those of
-// lists loaded and empty: nobody is white- or black-listed and no filter
-// matches, so only the date window decides. Tests (and the lists, when
-// they land) put their own checks in.
+// subject filters. By default the answers come from the rule managers'
+// lists, which LoadAccountMailRules loaded for the job's account; lists
+// that are not loaded for the asking account answer false, so only the
+// date window decides (and the job was already failed when loading
+// failed). Without the managers (programs that do not build them) nobody
+// is listed and no filter matches. Tests may put their own checks in.
 #pragma once
 
 #include <functional>
@@ -19,6 +21,8 @@ struct TMailRuleChecks {
 
 // Replaces the checks; an empty check answers false.
 void SetMailRuleChecks(TMailRuleChecks aChecks);
+// The checks that ask the rule managers (the default).
+TMailRuleChecks RuleManagerChecks();
 
 bool CheckWhitekName(TRcResPath* aAccountResPath, const std::string& aAddress);
 bool CheckBlackName(TRcResPath* aAccountResPath, const std::string& aAddress);

@@ -262,7 +262,6 @@ void TSchedulingRunable::RunWorker(TRcWorker* aWorker)
     FObservable->FHasErrorOccur = false;
     bool failed = false;
     try {
-        LoadAccountMailRules(aWorker->ResPath());
         RunJob(aWorker);
     } catch (const std::exception& e) {
         // Nothing may end the scheduler thread or lose the batch.
@@ -293,6 +292,9 @@ void TSchedulingRunable::RunJob(TRcWorker* aWorker)
     TFinally end([&] { FObservable->NotifyTaskEnd(aWorker->Id()); });
     TLog::O(lolInfo, aWorker->ToString());
     try {
+        // Inside the task, so a failure to load the rules reaches the user
+        // as the reason the job failed.
+        LoadAccountMailRules(aWorker->ResPath());
         switch (aWorker->Action()) {
         case TRcWorker::waPop3NoTranslate: Pop3ReceiveNoTranslate(aWorker); break;
         case TRcWorker::waReceive: Receive(aWorker); break;

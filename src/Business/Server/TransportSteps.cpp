@@ -1,5 +1,7 @@
 #include "TransportSteps.h"
 
+#include "Business/Rules/MailFilter.h"
+#include "Business/Rules/NameList.h"
 #include "Mail/ReceiveMessageFromPop3Runable.h"
 #include "Mail/SendMessageToSmtpRunable.h"
 #include "Norvel/BigAttachmentSendStep.h"
@@ -60,4 +62,10 @@ void SetProgramTransportRunables(TTransportRunables& aRunables)
     aRunables.Set(tsNorvelSubmit, NorvelSubmitRunableFactory());
 }
 
-void LoadAccountMailRules(TRcResPath*) {}
+void LoadAccountMailRules(TRcResPath* aAccountResPath)
+{
+    if (TNameListManager* lists = TNameListManager::NameListManager())
+        lists->Init(aAccountResPath);
+    if (TMailFilterManager* filters = TMailFilterManager::MailFilterManager())
+        filters->Init(aAccountResPath);
+}

@@ -65,6 +65,7 @@ TTransportRunableFactory SmtpSendRunableFactory(TTransportTuning aTuning = {},
 TTransportRunableFactory NorvelCollectRunableFactory(THttpOptions aOptions = {});
 
 // Before each job: the account's white and black name lists and subject
-// filters are loaded for POP3 receiving to consult. Does nothing until
-// those rules are built.
+// filters are loaded for POP3 receiving to consult. A failure raises, so
+// the job fails with the reason instead of receiving without its rules.
+// Does nothing for managers that are not built.
 void LoadAccountMailRules(TRcResPath* aAccountResPath);
