@@ -17,7 +17,7 @@
 #include "Runtime/AutoReleasePool.h"
 #include "Runtime/DateTime.h"
 #include "Support/AccountManagers.h"
-#include "Support/DovecotServer.h"
+#include "Support/DovecotEnvironment.h"
 #include "Support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -29,29 +29,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-std::unique_ptr<TDovecotServer> gDovecot;
-
-class TDovecotEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        try {
-            gDovecot = std::make_unique<TDovecotServer>();
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
-    }
-    void TearDown() override
-    {
-        if (gDovecot && ::testing::UnitTest::GetInstance()->Failed())
-            std::cerr << gDovecot->Log();
-        gDovecot.reset();
-    }
-};
-
-[[maybe_unused]] ::testing::Environment* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TDovecotEnvironment);
 
 std::string Message(const std::string& aSubject, const std::string& aFrom,
                     const std::string& aDate = "Mon, 2 Dec 2024 10:00:00 +0000")
@@ -113,7 +90,7 @@ protected:
         static int users = 0;
         FUser = "rules" + std::to_string(++users);
         FPassword = "pw " + std::to_string(users);
-        gDovecot->AddUser(FUser, FPassword);
+        TDovecotEnvironment::Dovecot().AddUser(FUser, FPassword);
         FManagers = std::make_unique<TAccountManagers>(FScratch.Path());
         TNameListManager::BuildInstance();
         TMailFilterManager::BuildInstance();
@@ -148,7 +125,7 @@ protected:
             FAccount->SetPop3UseSsl(false);
             FAccount->SetAutoReveiveSend(false);
             FAccount->SetAutoReveiveEarliestDate(0);
-            FAccount->SetPop3Port(gDovecot->PlainPort());
+            FAccount->SetPop3Port(TDovecotEnvironment::Dovecot().PlainPort());
             FAccount->SetPop3User(FUser);
             FAccount->SetPop3Password(FPassword);
             TAccountManager::AccountManager()->SaveAccount(FAccount.Get());
@@ -182,7 +159,7 @@ TEST_P(RulesReceiveTest, StoresExactlyTheExpectedMails)
     const TCase& c = GetParam();
     SCOPED_TRACE(c.Name);
     for (const std::string& message : c.Messages)
-        gDovecot->Deliver(FUser, message);
+        TDovecotEnvironment::Dovecot().Deliver(FUser, message);
     TRcResPath* account = Account();
     TNameListManager* lists = TNameListManager::NameListManager();
     for (const TAddressItem& item : c.White)

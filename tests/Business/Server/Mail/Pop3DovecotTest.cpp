@@ -2,7 +2,7 @@
 #include "Business/Server/Mail/FormatTransportError.h"
 #include "Business/Server/Mail/Pop3Client.h"
 #include "Business/Server/Mail/TransportErrors.h"
-#include "Support/DovecotServer.h"
+#include "Support/DovecotEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -19,33 +19,9 @@ using TClock = std::chrono::steady_clock;
 
 namespace {
 
-std::unique_ptr<TDovecotServer> gDovecot;
-
-class TDovecotEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        try {
-            gDovecot = std::make_unique<TDovecotServer>();
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
-    }
-    void TearDown() override
-    {
-        if (gDovecot && ::testing::UnitTest::GetInstance()->Failed())
-            std::cerr << gDovecot->Log();   // what the server saw, for the failures above
-        gDovecot.reset();
-    }
-};
-
-// gtest owns its environments.
-[[maybe_unused]] ::testing::Environment* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TDovecotEnvironment);
-
 TDovecotServer& Dovecot()
 {
-    return *gDovecot;
+    return TDovecotEnvironment::Dovecot();
 }
 
 // Every test logs in as a user of its own.

@@ -21,7 +21,7 @@
 #include "Runtime/DateTime.h"
 #include "Support/AccountManagers.h"
 #include "Support/ClosedPort.h"
-#include "Support/DovecotServer.h"
+#include "Support/DovecotEnvironment.h"
 #include "Support/ScratchFolder.h"
 #include "Support/ScriptedServer.h"
 
@@ -51,32 +51,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::unique_ptr<TDovecotServer> gDovecot;
-
-class TDovecotEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        try {
-            gDovecot = std::make_unique<TDovecotServer>();
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
-    }
-    void TearDown() override
-    {
-        if (gDovecot && ::testing::UnitTest::GetInstance()->Failed())
-            std::cerr << gDovecot->Log();
-        gDovecot.reset();
-    }
-};
-
-[[maybe_unused]] ::testing::Environment* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TDovecotEnvironment);
-
 TDovecotServer& Dovecot()
 {
-    return *gDovecot;
+    return TDovecotEnvironment::Dovecot();
 }
 
 const fs::path kPythonCorpus = "/usr/lib/python3.11/test/test_email/data";
