@@ -1,6 +1,7 @@
 #include "MailSummary.h"
 
 #include "Business/Html/BodyText.h"
+#include "Runtime/AsciiText.h"
 
 namespace {
 
@@ -9,19 +10,14 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
 
-bool IsTrimmed(char c)
-{
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
 } // namespace
 
 std::string MailSummaryOfText(std::string_view aText)
 {
-    while (!aText.empty() && IsTrimmed(aText.front()))
-        aText.remove_prefix(1);
-    while (!aText.empty() && IsTrimmed(aText.back()))
-        aText.remove_suffix(1);
+    const std::size_t first = aText.find_first_not_of(kControlsAndSpace);
+    aText = first == std::string_view::npos
+                ? std::string_view()
+                : aText.substr(first, aText.find_last_not_of(kControlsAndSpace) - first + 1);
     std::string summary;
     summary.reserve(aText.size());
     for (std::size_t i = 0; i < aText.size(); ++i) {

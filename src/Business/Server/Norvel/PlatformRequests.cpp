@@ -24,15 +24,6 @@ constexpr const char* kAppMessagePath = "mailOprAction!setClientLoginInfo.action
 // no part of the route.
 constexpr const char* kReTranslationPath = "mailOprAction!reTranslation.action";
 
-// What the platform's client trims: every control character and the space.
-constexpr char kTrimBytes[] = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f"
-                              "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f\x20";
-
-std::string TrimBlanks(std::string_view aText)
-{
-    return Trimmed(aText, std::string_view(kTrimBytes, sizeof kTrimBytes - 1));
-}
-
 std::string Msg(const TPlatformContext& aContext, const std::string& aKey)
 {
     return aContext.MessageText ? aContext.MessageText(aKey) : std::string();
@@ -43,7 +34,7 @@ std::string Msg(const TPlatformContext& aContext, const std::string& aKey)
 std::string MsgOrInfo(const TPlatformContext& aContext, const std::string& aInfo)
 {
     std::string text = Msg(aContext, aInfo);
-    if (text.empty() && !TrimBlanks(aInfo).empty())
+    if (text.empty() && !Trimmed(aInfo, kControlsAndSpace).empty())
         text = aInfo;
     return text;
 }
@@ -240,7 +231,7 @@ std::string ReTranslationReason(int aChoice, std::string_view aOwnText)
     }
     std::string reason = "4,";
     reason.append(aOwnText);
-    return TrimBlanks(reason);
+    return Trimmed(reason, kControlsAndSpace);
 }
 
 std::string AppMessageEmailList(const std::vector<std::string>& aEmails)

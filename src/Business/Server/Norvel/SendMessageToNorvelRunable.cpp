@@ -136,12 +136,12 @@ std::string TRcSendMessageToNorvelRunable::UploadRaw(TRcMailComplex* aComplex)
     return reply;
 }
 
-TRcSendMessageToNorvelRunable::TOutcome TRcSendMessageToNorvelRunable::Send(TRcResPath* aMailResPath)
+void TRcSendMessageToNorvelRunable::Send(TRcResPath* aMailResPath)
 {
     TAccountMailManager& mails = TransportMails();
     TRcMail* mail = mails.GetMail(aMailResPath);
     if (!mail || mail->FSendReceiveState != msarsSendToNorvel)
-        return oSkipped;   // sent, moved or deleted meanwhile
+        return;   // sent, moved or deleted meanwhile
     TRcRef<TRcMail> heldMail = TRcRef<TRcMail>::Retain(mail);
     TRcMailComplex* complex = mails.LoadMailComplex(aMailResPath);
     if (!complex)
@@ -160,7 +160,7 @@ TRcSendMessageToNorvelRunable::TOutcome TRcSendMessageToNorvelRunable::Send(TRcR
     const std::string fileServer = FSettings.FileServer;
     BigAttachmentSendStep([fileServer] { return fileServer; }, FSettings.Http)(aMailResPath, complex, run);
     if (NeedCancel())
-        return oSkipped;
+        return;
     if (!complex->Raw()->FValid || complex->Raw()->FFileName.empty())
         complex->BuildRaw();
     // The big-attachment step may have saved a changed record.
@@ -177,7 +177,7 @@ TRcSendMessageToNorvelRunable::TOutcome TRcSendMessageToNorvelRunable::Send(TRcR
     const std::vector<std::string> cc = HeaderAddresses(header, "Cc");
     const std::vector<std::string> bcc = HeaderAddresses(header, "Bcc");
     if (to.empty() && cc.empty() && bcc.empty())
-        return oSkipped;   // nobody to translate it for: it waits, queued
+        return;   // nobody to translate it for: it waits, queued
 
     Status(TransportMsg("UploadMailToServer"));
     std::string mailInfo;
@@ -228,8 +228,7 @@ TRcSendMessageToNorvelRunable::TOutcome TRcSendMessageToNorvelRunable::Send(TRcR
     const std::optional<int64_t> code = reply.ResultInt();
     if (code == 1) {
         mails.SetMailSendReceiveState(aMailResPath, msarsSendOk);
-        ++FSubmittedCount;
-        return oSubmitted;
+        return;
     }
     MoveToDrafts(aMailResPath);
     if (code == 0) {
@@ -240,7 +239,7 @@ TRcSendMessageToNorvelRunable::TOutcome TRcSendMessageToNorvelRunable::Send(TRcR
         if (Trimmed(text).empty())
             text = "服务器执行失败";
         FObservable->NotifyTaskOccurError(FId, text);
-        return oFailed;
+        return;
     }
     throw EReplyError("服务器执行失败");
 }

@@ -47,13 +47,9 @@ public:
 
     void Run() override;
 
-    // Mails the service accepted in this run.
-    int SubmittedCount() const { return FSubmittedCount; }
-
 private:
-    enum TOutcome { oSubmitted, oSkipped, oFailed };
     void SendList(TRcResPathList* aMails);
-    TOutcome Send(TRcResPath* aMailResPath);
+    void Send(TRcResPath* aMailResPath);
     // The raw message's copy on the file server: the server's reply,
     // trimmed. Raises when it could not be put there.
     std::string UploadRaw(TRcMailComplex* aComplex);
@@ -64,7 +60,6 @@ private:
     std::string FAccountEmail;
     TRunableCancelList FCancels;   // the upload or post in progress
     int64_t FWriteMaxCount = 0;
-    int FSubmittedCount = 0;
 };
 
 // The program's submission step, with settings from aSettings (default:
