@@ -185,15 +185,15 @@ void TAccountAddressBookManager::SaveMailContact(TRcResPath* aResPath, TRcMail* 
         return;
     TUpdateScope batch(*this);
     for (const TAddressItem& item : ParseAddressList(*list)) {
-        // A name without an address is nobody one can write to.
+        // A name without an address, or a word where the address should be
+        // ("王先生"), is nobody one can write to.
         const std::string address = Trimmed(item.Address);
-        if (address.empty() || TSqliteDbAddressBook::GetAddressBookCount(noGroup, address) > 0)
+        const std::size_t at = address.find('@');
+        if (at == std::string::npos || TSqliteDbAddressBook::GetAddressBookCount(noGroup, address) > 0)
             continue;
         std::string name = Trimmed(item.Name);
-        if (name.empty()) {
-            const std::size_t at = address.find('@');
-            name = at == std::string::npos ? std::string() : address.substr(0, at);
-        }
+        if (name.empty())
+            name = address.substr(0, at);
         TRcAddressBook* card = CreateAddressBook();
         card->FFirstName = name;
         card->FEmail = address;

@@ -84,8 +84,9 @@ public:
     TAddressBookSaved SaveAddressBook(TRcResPath* aGroupPath, TRcAddressBook* aCard);
     // The correspondents of a saved mail become ungrouped cards unless a
     // card has their exact address: the senders of a received mail, the
-    // To recipients of one being sent. Notifications go out once, at the
-    // end.
+    // To recipients of one being sent. Only items with an address (it has
+    // an "@") count; a blank name becomes the address's user part.
+    // Notifications go out once, at the end.
     void SaveMailContact(TRcResPath* aResPath, TRcMail* aMail);
 
     // Deleting what is gone does nothing.

@@ -93,9 +93,9 @@ TEST_F(UpgradeTest, AnOldFolderIsBroughtUpToDateOnce)
     EXPECT_EQ(ColumnsOf(db, "AddresBookGroup"), (std::vector<std::string>{"Id TEXT", "Name TEXT", "Createtime REAL"}));
     EXPECT_EQ(ColumnsOf(db, "AddresBook").size(), 27u);
     const auto schemaNow = SchemaOf(db);
-    for (const char* index : {"Mail_Index_Date", "Mail_Index_MessageId", "MailComplexFile_Index_Deleted", "AddresBook_Index_Name",
-                              "Conversation_Index_ConversationId", "promoteTemplateItem_index_DeleteFlag",
-                              "promoteTemplateItemImage_index_CreateTime"})
+    for (const char* index : {"Mail_Index_Date", "Mail_Index_MessageId", "MailComplexFile_Index_Deleted",
+                              "AddresBook_Index_Name", "Conversation_Index_ConversationId",
+                              "promoteTemplateItem_index_DeleteFlag", "promoteTemplateItemImage_index_CreateTime"})
         EXPECT_EQ(schemaNow.count(index), 1u) << index;
 
     TSQLiteUniTable times(db, "select CreateTime, ModifiedTime from AddresBook");
