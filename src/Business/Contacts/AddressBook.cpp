@@ -275,7 +275,9 @@ void TSqliteDbAddressBook::GetMailContactSuggestions(const TRcResPath* aPath, co
     // A card matches when its address starts with the text, when its last
     // name does, or when its last name is a shorter start of the text
     // (empty or NULL included) and its first name starts with the rest.
-    // Each of those is one range of an index.
+    // Each of those is one range of an index that also holds CreateTime,
+    // so the matches are found and ordered without reading a row; only the
+    // cards shown are read.
     std::vector<std::string> values;
     // "column >= prefix and column < its end", binding both.
     const auto range = [&](std::string& aSql, const char* aColumn, const std::string& aPrefix) {
@@ -293,8 +295,8 @@ void TSqliteDbAddressBook::GetMailContactSuggestions(const TRcResPath* aPath, co
     std::string sql;
     const auto select = [&] {
         if (!sql.empty())
-            sql += " union ";
-        sql += "select [Id], [LastName], [FirstName], [Email], [CreateTime] from [AddresBook] where ";
+            sql += " union all ";
+        sql += "select [rowid], [CreateTime] from [AddresBook] where ";
     };
     select();
     range(sql, "[Email]", aTyped);
@@ -309,18 +311,30 @@ void TSqliteDbAddressBook::GetMailContactSuggestions(const TRcResPath* aPath, co
         values.push_back(aTyped.substr(0, start));
         range(sql, "[FirstName]", aTyped.substr(start));
     }
-    // A few more rows than asked, for the rare address two cards share.
-    sql += " order by [CreateTime] limit ?";
-    TSQLiteUniTable rows(*db, sql);
-    int index = 1;
-    for (const std::string& value : values)
-        rows.BindStr(index++, value);
-    rows.BindInteger(index, aMaxCount * 2);
+    // A card can match by its address and by its name: twice the rows
+    // asked for hold enough cards, and some more spare the rare address
+    // two cards share.
+    sql += " order by 2, 1 limit ?";
+    std::vector<int64_t> rowids;
+    {
+        TSQLiteUniTable rows(*db, sql);
+        int index = 1;
+        for (const std::string& value : values)
+            rows.BindStr(index++, value);
+        rows.BindInteger(index, aMaxCount * 4);
+        for (; !rows.Eof(); rows.Next())
+            if (rowids.empty() || rowids.back() != rows.FieldAsInteger(0))
+                rowids.push_back(rows.FieldAsInteger(0));
+    }
+    TSQLiteUniTable card(*db, "select [LastName], [FirstName], [Email] from [AddresBook] where [rowid] = ?");
     int added = 0;
-    for (; !rows.Eof() && added < aMaxCount; rows.Next())
-        if (aList->AddUnique(TRcMailContact::CreateAndAutoRelease(rows.FieldAsString(1) + rows.FieldAsString(2),
-                                                                  rows.FieldAsString(3))))
+    for (std::size_t i = 0; i < rowids.size() && added < aMaxCount; ++i) {
+        card.BindInt64(1, rowids[i]);
+        if (!card.Eof() && aList->AddUnique(TRcMailContact::CreateAndAutoRelease(
+                               card.FieldAsString(0) + card.FieldAsString(1), card.FieldAsString(2))))
             ++added;
+        card.Reset();
+    }
 }
 
 TRcAddressBook* TSqliteDbAddressBook::Load(const TRcResPath* aPath, const std::string& aId)

@@ -36,8 +36,8 @@ inline constexpr const char* kAddresBook = "create table [AddresBook] (    [Id] 
 // suggestions (a prefix of the address, or of last name then first name)
 // are range scans, and a group lists its contacts without a full scan.
 inline constexpr const char* kAddresBookIndexes[] = {
-    "create index [AddresBook_Index_Email] ON [AddresBook]([Email])",
-    "create index [AddresBook_Index_Name] ON [AddresBook]([LastName], [FirstName])",
+    "create index [AddresBook_Index_Email] ON [AddresBook]([Email], [CreateTime])",
+    "create index [AddresBook_Index_Name] ON [AddresBook]([LastName], [FirstName], [CreateTime])",
     "create index [AddresBook_Index_GroupId] ON [AddresBook]([GroupId], [CreateTime])",
 };
 inline constexpr const char* kNameList = "create table [NameList] (    [Id] text primary key  , [UserID] String  , [Name] String  , [EmailAddr] String  , [Type] String)";
