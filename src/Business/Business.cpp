@@ -18,6 +18,7 @@
 #include "Rules/RulesVisitorFactories.h"
 #include "Rules/SecretaryManager.h"
 #include "Server/ServerDriver.h"
+#include "Update/AppUpdateManager.h"
 #include "Runtime/Log.h"
 #include "Runtime/ProgramPaths.h"
 
@@ -71,6 +72,7 @@ constexpr TSingletonClass kAccountAddressBookGroupManager =
     SingletonClassOf<TAccountAddressBookGroupManager>("TAccountAddressBookGroupManager");
 constexpr TSingletonClass kAccountAddressBookManager =
     SingletonClassOf<TAccountAddressBookManager>("TAccountAddressBookManager");
+constexpr TSingletonClass kAppUpdateManager = SingletonClassOf<TAppUpdateManager>("TAppUpdateManager");
 constexpr TSingletonClass kNameListManager = SingletonClassOf<TNameListManager>("TNameListManager");
 constexpr TSingletonClass kMailFilterManager = SingletonClassOf<TMailFilterManager>("TMailFilterManager");
 constexpr TSingletonClass kSecretaryManager = SingletonClassOf<TSecretaryManager>("TSecretaryManager");
@@ -80,7 +82,7 @@ constexpr TSingletonClass kBuildOrder[] = {
     kResourceManager,      kConfigManager,     kTempFileManager,
     kAccountManager,       kServerDriver,      kAccountFolderManager,
     kAccountMailManager,   kAccountAddressBookGroupManager, kAccountAddressBookManager,
-    kNameListManager,      kMailFilterManager, kSecretaryManager};
+    kAppUpdateManager,     kNameListManager,   kMailFilterManager, kSecretaryManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
     {"TAccountMailManager.SweepMailFiles",
@@ -110,7 +112,7 @@ constexpr TSingletonClass kReleaseOrder[] = {
     kResourceManager,   kConfigManager,      kTempFileManager,
     kAccountFolderManager, kAccountMailManager, kAccountAddressBookGroupManager,
     kAccountAddressBookManager, kNameListManager, kMailFilterManager,
-    kAccountManager,    kServerDriver,       kSecretaryManager};
+    kAccountManager,    kServerDriver,       kAppUpdateManager, kSecretaryManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 

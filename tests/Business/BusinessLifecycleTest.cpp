@@ -123,7 +123,7 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
                                                                 "TAccountManager", "TServerDriver",
                                                                 "TAccountFolderManager", "TAccountMailManager",
                                                                 "TAccountAddressBookGroupManager",
-                                                                "TAccountAddressBookManager",
+                                                                "TAccountAddressBookManager", "TAppUpdateManager",
                                                                 "TNameListManager", "TMailFilterManager",
                                                                 "TSecretaryManager"}));
     EXPECT_EQ(names(lifecycle.InitCalls),
@@ -135,7 +135,7 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
                                                                   "TAccountAddressBookManager",
                                                                   "TNameListManager", "TMailFilterManager",
                                                                   "TAccountManager", "TServerDriver",
-                                                                  "TSecretaryManager"}));
+                                                                  "TAppUpdateManager", "TSecretaryManager"}));
 }
 
 } // namespace

@@ -289,6 +289,7 @@ TFakeMakerServer::TFakeMakerServer()
     RegisterPlatformRoutes(*this);
     RegisterFileServerRoutes(*this);
     RegisterTranslationRoutes(*this);
+    RegisterUpdateRoutes(*this);
 }
 
 TFakeMakerServer::~TFakeMakerServer()

@@ -170,3 +170,4 @@ void RegisterTestRoutes(TFakeMakerServer& aServer);
 void RegisterPlatformRoutes(TFakeMakerServer& aServer);
 void RegisterFileServerRoutes(TFakeMakerServer& aServer);
 void RegisterTranslationRoutes(TFakeMakerServer& aServer);
+void RegisterUpdateRoutes(TFakeMakerServer& aServer);
