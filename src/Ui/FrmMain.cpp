@@ -271,10 +271,18 @@ void TfrmMain::ShowFromTray()
 
 void TfrmMain::DeferredStartupCheck()
 {
-    // The update check joins here once it exists; then the platform hears
+    // The update check first; when it starts no update, the platform hears
     // which accounts this client has (once its requests exist).
-    if (!FCurrAccountResPath)
-        ShowMissingWindow("还没有邮件账户。新建账户窗口还在建设中，请先用 quillmar-cli account add 添加账户。");
+    const auto then = [this](bool aStarted) {
+        if (aStarted)
+            return;
+        if (!FCurrAccountResPath)
+            ShowMissingWindow("还没有邮件账户。新建账户窗口还在建设中，请先用 quillmar-cli account add 添加账户。");
+    };
+    if (FUpdateProcess)
+        FUpdateProcess(then);
+    else
+        then(false);
 }
 
 void TfrmMain::ShowMailWindow()

@@ -2,6 +2,8 @@
 //
 //   GET /Update/info.json   the published update information, as it was
 //                           published; 404 while nothing is published
+//   GET /Update/Install/ID  a setup package: the file stored under ID (see
+//                           StoreFile); 404 for any other name
 //
 // Tests script the replies of that path (Script); the demo and manual runs
 // publish through an admin route:
@@ -33,6 +35,20 @@ void RegisterUpdateRoutes(TFakeMakerServer& aServer)
             return reply;
         }
         reply.Body = *published->Info;
+        return reply;
+    });
+    TFakeMakerServer* server = &aServer;
+    aServer.AddPrefixRoute("/Update/Install/", [server](const TFakeRequest& aRequest) {
+        TFakeReply reply;
+        const std::string id = aRequest.Path.substr(aRequest.Path.rfind('/') + 1);
+        if (const auto stored = server->StoredFile(id)) {
+            reply.ContentType = "application/octet-stream";
+            reply.File = *stored;
+            return reply;
+        }
+        reply.Status = 404;
+        reply.ContentType = "text/plain";
+        reply.Body = "no such package";
         return reply;
     });
     aServer.AddRoute("POST", "/__admin/update", [published](const TFakeRequest& aRequest) {

@@ -1,5 +1,6 @@
 #include "AppUpdateManager.h"
 
+#include "UpdateHandOver.h"
 #include "Business/Data/ConfigManager.h"
 #include "Business/Data/DataFolder.h"
 #include "Business/Data/WholeFile.h"
@@ -92,6 +93,45 @@ TAppUpdateManager::TAppUpdateManager()
     FDownloadOptions.MaxBodyBytes = 1024 * 1024;
 }
 
+TRcRef<THttpRequest> TAppUpdateManager::NewRequest(const THttpOptions& aOptions)
+{
+    auto http = MakeRc<THttpRequest>(aOptions);
+    std::lock_guard lock(FMutex);
+    if (FCancelled)
+        http->Cancel();
+    FRequest = http;
+    return http;
+}
+
+void TAppUpdateManager::Cancel()
+{
+    std::lock_guard lock(FMutex);
+    FCancelled = true;
+    if (FRequest)
+        FRequest->Cancel();
+}
+
+TVersionCheckResult TAppUpdateManager::CheckForUpdate(const std::string& aVersion)
+{
+    TVersionCheckResult result;
+    DownLoadUpdateInfoFile();
+    if (!LocalUpdateInfoFileExist()) {
+        TLog::O(lolInfo, "没有应用程序升级本地信息文件。");
+        return result;
+    }
+    CheckVersion(aVersion, result);
+    if (result.OldFlag && !result.SetupSha256.empty()) {
+        THttpOptions options = FDownloadOptions;
+        options.TotalTimeoutMs = 0;   // a package of any size, as long as bytes keep coming
+        options.IdleTimeoutMs = 30000;
+        options.MaxRedirects = 5;
+        TRcRef<THttpRequest> http = NewRequest(options);
+        if (!FetchVerifiedSetupPackage(result, UpdateFolder() / "Install", *http))
+            result = TVersionCheckResult();
+    }
+    return result;
+}
+
 fs::path TAppUpdateManager::UpdateFolder()
 {
     return CurrentDataPath() / "Update";
@@ -102,7 +142,7 @@ void TAppUpdateManager::DownLoadUpdateInfoFile()
     const std::string base = ServerBase();
     if (base.empty())
         return;
-    auto http = MakeRc<THttpRequest>(FDownloadOptions);
+    TRcRef<THttpRequest> http = NewRequest(FDownloadOptions);
     std::string url = base;
     url += "Update/info.json";
     const THttpResult reply = http->Get(url);

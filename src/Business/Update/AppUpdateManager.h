@@ -7,10 +7,12 @@
 #pragma once
 
 #include <filesystem>
+#include <mutex>
 #include <string>
 
 #include "AppVersion.h"
 #include "Business/Http/HttpRequest.h"
+#include "Runtime/RcRef.h"
 #include "Runtime/Singleton.h"
 
 struct TVersionCheckResult {
@@ -40,6 +42,14 @@ public:
     // that is not 64 hex digits, offers no update either.
     void CheckVersion(const std::string& aVersion, TVersionCheckResult& aResult) const;
 
+    // The whole question asked at start-up, for a worker thread: the
+    // download, then the check of aVersion, then, when the server
+    // published the package's SHA-256, the package fetched into the
+    // "Install" folder and checked (a mismatch offers no update). Cancel
+    // ends it at once from any other thread.
+    TVersionCheckResult CheckForUpdate(const std::string& aVersion);
+    void Cancel();
+
     // data folder / "Update"
     static std::filesystem::path UpdateFolder();
     // Timeouts of the download; the defaults are 2 s to connect and 3 s
@@ -47,7 +57,13 @@ public:
     THttpOptions& DownloadOptions() { return FDownloadOptions; }
 
 private:
+    // The request under way, for Cancel.
+    TRcRef<THttpRequest> NewRequest(const THttpOptions& aOptions);
+
     THttpOptions FDownloadOptions;
+    std::mutex FMutex;
+    TRcRef<THttpRequest> FRequest;
+    bool FCancelled = false;
 };
 
 // What the updater is handed ("AppUpgrade.json"): {"Url", "SavePath",
