@@ -9,6 +9,12 @@
 #include "Data/DataFolder.h"
 #include "Data/DataFolderClear.h"
 #include "Data/TempFileManager.h"
+#include "Marketing/ConversationItemManager.h"
+#include "Marketing/ConversationManager.h"
+#include "Marketing/ConversationVisitorFactories.h"
+#include "Marketing/LetterManager.h"
+#include "Marketing/StationeryVisitorFactories.h"
+#include "Marketing/TemplateManager.h"
 #include "Resource/ResourceManager.h"
 #include "Rules/MailFilter.h"
 #include "Rules/NameList.h"
@@ -30,7 +36,13 @@ const TAccountMailResVisitorFactory kAccountMailFactory;
 const TBlackNameListResVisitorFactory kBlackNameListFactory;
 const TWhiteNameListResVisitorFactory kWhiteNameListFactory;
 const TSubjectFilterResVisitorFactory kSubjectFilterFactory;
+const TTemplateFolderResVisitorFactory kTemplateFolderFactory;
+const TTemplateResVisitorFactory kTemplateFactory;
+const TLetterFolderResVisitorFactory kLetterFolderFactory;
+const TLetterResVisitorFactory kLetterFactory;
 const TSecretaryResVisitorFactory kSecretaryFactory;
+const TConversationListResVisitorFactory kConversationFactory;
+const TConversationItemListResVisitorFactory kConversationItemFactory;
 
 // The visitor factory of each resource type; domains add theirs here as
 // they are built.
@@ -38,11 +50,17 @@ const TResVisitorFactoryEntry kVisitorFactories[] = {
     {rtAccount, &kAccountFactory},
     {rtAccountMailFolder, &kAccountMailFolderFactory},
     {rtAccountMail, &kAccountMailFactory},
+    {rtTemplateFolder, &kTemplateFolderFactory},
+    {rtTemplate, &kTemplateFactory},
+    {rtLetterFolder, &kLetterFolderFactory},
+    {rtLetter, &kLetterFactory},
     {rtBlackNameList, &kBlackNameListFactory},
     {rtWhiteNameList, &kWhiteNameListFactory},
     {rtFilter, &kSubjectFilterFactory},
     {rtSigin, &kSignFactory},
     {rtSecretary, &kSecretaryFactory},
+    {rtConversation, &kConversationFactory},
+    {rtConversationItems, &kConversationItemFactory},
 };
 
 // The resource manager is built with the program's factories.
@@ -61,18 +79,41 @@ constexpr TSingletonClass kAccountMailManager = SingletonClassOf<TAccountMailMan
 constexpr TSingletonClass kNameListManager = SingletonClassOf<TNameListManager>("TNameListManager");
 constexpr TSingletonClass kMailFilterManager = SingletonClassOf<TMailFilterManager>("TMailFilterManager");
 constexpr TSingletonClass kSecretaryManager = SingletonClassOf<TSecretaryManager>("TSecretaryManager");
+constexpr TSingletonClass kTemplateManager = SingletonClassOf<TTemplateManager>("TTemplateManager");
+constexpr TSingletonClass kLetterManager = SingletonClassOf<TLetterManager>("TLetterManager");
+constexpr TSingletonClass kConversationManager = SingletonClassOf<TConversationManager>("TConversationManager");
+constexpr TSingletonClass kConversationItemManager =
+    SingletonClassOf<TConversationItemManager>("TConversationItemManager");
 
 // The managers join these tables as they are built.
 constexpr TSingletonClass kBuildOrder[] = {kResourceManager,      kConfigManager,        kTempFileManager,
                                            kAccountManager,       kServerDriver,         kAccountFolderManager,
-                                           kAccountMailManager,   kNameListManager,      kMailFilterManager,
-                                           kSecretaryManager};
+                                           kAccountMailManager,   kTemplateManager,      kNameListManager,
+                                           kMailFilterManager,    kLetterManager,        kSecretaryManager,
+                                           kConversationManager,  kConversationItemManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
     {"TAccountMailManager.SweepMailFiles",
      [] {
          if (TAccountMailManager* manager = TAccountMailManager::AccountMailManager())
              manager->SweepMailFiles();
+     }},
+    {"TTemplateManager.Init",
+     [] {
+         if (TTemplateManager* manager = TTemplateManager::TemplateManager())
+             manager->Init();
+     }},
+    {"TLetterManager.Init",
+     [] {
+         if (TLetterManager* manager = TLetterManager::LetterManager())
+             manager->Init();
+     }},
+    // An account whose conversations were never indexed whole gets its
+    // index before any mail job can add to it.
+    {"TConversationManager.Init",
+     [] {
+         if (TConversationManager* manager = TConversationManager::ConversationManager())
+             manager->Init();
      }},
     {"TServerDriver.Init",
      [] {
@@ -88,13 +129,18 @@ constexpr TBusinessCall kUnInitCallTable[] = {
          if (TServerDriver* driver = TServerDriver::ServerDriver())
              driver->UnInit();
      }},
+    {"TTemplateManager.UnInit",
+     [] {
+         if (TTemplateManager* manager = TTemplateManager::TemplateManager())
+             manager->UnInit();
+     }},
 };
 constexpr std::span<const TBusinessCall> kUnInitCalls{kUnInitCallTable};
 // The rule managers go before the accounts their stores reach.
 constexpr TSingletonClass kReleaseOrder[] = {kResourceManager,      kConfigManager,      kTempFileManager,
                                              kAccountFolderManager, kAccountMailManager, kNameListManager,
-                                             kMailFilterManager,    kAccountManager,     kServerDriver,
-                                             kSecretaryManager};
+                                             kMailFilterManager,    kAccountManager,     kTemplateManager,
+                                             kServerDriver,         kLetterManager,      kSecretaryManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 

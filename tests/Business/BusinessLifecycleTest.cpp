@@ -122,15 +122,20 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
     EXPECT_EQ(names(lifecycle.Build), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
                                                                 "TAccountManager", "TServerDriver",
                                                                 "TAccountFolderManager", "TAccountMailManager",
-                                                                "TNameListManager", "TMailFilterManager",
-                                                                "TSecretaryManager"}));
+                                                                "TTemplateManager", "TNameListManager",
+                                                                "TMailFilterManager", "TLetterManager",
+                                                                "TSecretaryManager", "TConversationManager",
+                                                                "TConversationItemManager"}));
     EXPECT_EQ(names(lifecycle.InitCalls),
-              (std::vector<std::string>{"TAccountMailManager.SweepMailFiles", "TServerDriver.Init"}));
-    EXPECT_EQ(names(lifecycle.UnInitCalls), std::vector<std::string>{"TServerDriver.UnInit"});
+              (std::vector<std::string>{"TAccountMailManager.SweepMailFiles", "TTemplateManager.Init",
+                                        "TLetterManager.Init", "TConversationManager.Init", "TServerDriver.Init"}));
+    EXPECT_EQ(names(lifecycle.UnInitCalls),
+              (std::vector<std::string>{"TServerDriver.UnInit", "TTemplateManager.UnInit"}));
     EXPECT_EQ(names(lifecycle.Release), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
                                                                   "TAccountFolderManager", "TAccountMailManager",
                                                                   "TNameListManager", "TMailFilterManager",
-                                                                  "TAccountManager", "TServerDriver",
+                                                                  "TAccountManager", "TTemplateManager",
+                                                                  "TServerDriver", "TLetterManager",
                                                                   "TSecretaryManager"}));
 }
 

@@ -1,8 +1,3 @@
 #include "MailManagerSeams.h"
 
 void SaveMailContact(TRcResPath*, TRcMail*) {}
-
-std::string ConversationItemMailId(TRcResPath*)
-{
-    return {};
-}

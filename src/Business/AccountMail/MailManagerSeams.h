@@ -9,6 +9,3 @@ class TRcResPath;
 
 // The address book remembers the correspondents of a saved mail.
 void SaveMailContact(TRcResPath* aFolderResPath, TRcMail* aMail);
-
-// The mail id a conversation item names; "" when there is none.
-std::string ConversationItemMailId(TRcResPath* aItemResPath);
