@@ -18,6 +18,7 @@
 #include "Business/Resource/ResPath.h"
 #include "Runtime/DateTime.h"
 #include "Runtime/RcObject.h"
+#include "Runtime/RcRef.h"
 
 class TRcMail;
 class TSQLiteDatabase;

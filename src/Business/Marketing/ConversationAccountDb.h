@@ -14,6 +14,7 @@ public:
     TSQLiteDatabase* Get() const { return FDb; }
     explicit operator bool() const { return FDb != nullptr; }
     TSQLiteDatabase& operator*() const { return *FDb; }
+    TSQLiteDatabase* operator->() const { return FDb; }
 
 private:
     TRcRef<TRcAccount> FAccount;

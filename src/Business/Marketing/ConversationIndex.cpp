@@ -27,7 +27,7 @@ constexpr const char* kDeleteConversation = "delete from [Conversation] where ([
 constexpr const char* kDeleteAllItems = "delete from [ConversationItem]";
 constexpr const char* kDeleteAllConversations = "delete from [Conversation]";
 // Mails deleted for good keep their rows with folder code 0.
-constexpr const char* kMailsTo = "select [Id], [To], [Date] from [Mail] where [Type] <> 0 and instr(lower([To]), ?) > 0";
+constexpr const char* kMailsTo = "select [Id], [From], [To], [Date] from [Mail] where [Type] <> 0 and instr(lower([To]), ?) > 0";
 constexpr const char* kMailRow = "select [Id], [From], [To], [Date], [MailSummary], [Subject] from [Mail] "
                                  "where [Id] = ? and [Type] <> 0";
 constexpr const char* kAllMails = "select [Id], [From], [To], [Date], [MailSummary], [Subject] from [Mail] "
@@ -127,12 +127,12 @@ bool HasItem(TSQLiteDatabase& aDb, const std::string& aConversationId, const std
 void InsertItem(TSQLiteDatabase& aDb, const std::string& aConversationId, const std::string& aMailId, TDateTime aDate,
                 TDateTime aNow)
 {
-    TRcConversationItem item(NewGuidId(), aNow);
-    item.FConversationid = aConversationId;
-    item.FEmailId = aMailId;
-    item.FMailDate = aDate;
-    item.FModifyTime = aNow;
-    TSqliteDbConversationItem::InternalSave(aDb, item);
+    auto item = MakeRc<TRcConversationItem>(NewGuidId(), aNow);
+    item->FConversationid = aConversationId;
+    item->FEmailId = aMailId;
+    item->FMailDate = aDate;
+    item->FModifyTime = aNow;
+    TSqliteDbConversationItem::InternalSave(aDb, *item);
 }
 
 void Add(TSQLiteDatabase& aDb, const TIndexedMail& aMail)
@@ -163,8 +163,9 @@ void Add(TSQLiteDatabase& aDb, const TIndexedMail& aMail)
             rows.BindStr(1, aMail.Sender);
             for (; !rows.Eof(); rows.Next()) {
                 const std::string id = rows.FieldAsString(0);
-                if (id != aMail.Id && HasAddress(rows.FieldAsString(1), aMail.Sender))
-                    InsertItem(aDb, own->FId, id, rows.FieldAsDouble(2), now);
+                if (id != aMail.Id && !IndexedMail(id, rows.FieldAsString(1), {}, 0, {}, {}).Sender.empty() &&
+                    HasAddress(rows.FieldAsString(2), aMail.Sender))
+                    InsertItem(aDb, own->FId, id, rows.FieldAsDouble(3), now);
             }
         }
         for (const std::string& address : aMail.Addresses) {
@@ -282,7 +283,7 @@ void TSqliteDbConversation::ReCreateAllConversationAndItems(const TRcResPath* aR
         built.Conversation->FLastMailDate = mail.Date;
     }
     for (const TIndexedMail& mail : mails)
-        for (const std::string& address : mail.Addresses) {
+        for (const std::string& address : mail.Sender.empty() ? std::vector<std::string>() : mail.Addresses) {
             const auto found = bySender.find(address);
             if (found != bySender.end())
                 found->second.Items.emplace_back(mail.Id, mail.Date);

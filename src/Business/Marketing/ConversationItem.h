@@ -7,6 +7,7 @@
 #include "Business/Resource/ResPath.h"
 #include "Runtime/DateTime.h"
 #include "Runtime/RcObject.h"
+#include "Runtime/RcRef.h"
 
 class TSQLiteDatabase;
 class TSQLiteUniTable;

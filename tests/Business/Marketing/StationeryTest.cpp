@@ -39,6 +39,8 @@ std::string ReadFile(const fs::path& aPath)
 // in language 5) and one letter.
 void MakeSystemSet(const fs::path& aProgram, int aVersion)
 {
+    fs::create_directories(aProgram / "SysTemplates");
+    fs::create_directories(aProgram / "SysLetter");
     {
         TSQLiteDatabase db(aProgram / "SysTemplates" / "Templates.db");
         db.ExecSQL(schema::kTemplate);
