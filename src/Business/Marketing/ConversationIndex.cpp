@@ -32,6 +32,9 @@ constexpr const char* kMailRow = "select [Id], [From], [To], [Date], [MailSummar
                                  "where [Id] = ? and [Type] <> 0";
 constexpr const char* kAllMails = "select [Id], [From], [To], [Date], [MailSummary], [Subject] from [Mail] "
                                   "where [Type] <> 0 order by [Date], [Id]";
+constexpr const char* kInsertItem = "replace into [ConversationItem](   [Id] ,[Conversationid] , [EmailId],[ItemsType],"
+                                    "[DeleteFlage] ,[MailDate], [CreateTime], [ModifyTime] ) values(   ? , ?, ? , ? , ?  , "
+                                    "? ,? , ? )";
 constexpr const char* kMarkerRead = "select count(0) from [Info] where [Field] = ?";
 constexpr const char* kMarkerWrite = "replace into [Info]([Field], [Value]) values(?, ?)";
 
@@ -252,48 +255,51 @@ void TSqliteDbConversation::ReCreateAllConversationAndItems(const TRcResPath* aR
     TConversationAccountDb db(aResPath);
     if (!db)
         return;
-    std::vector<TIndexedMail> mails;
-    {
-        TSQLiteUniTable rows(*db, kAllMails);
-        for (; !rows.Eof(); rows.Next())
-            mails.push_back(IndexedMail(rows));
-    }
-    // Oldest first, so the newest mail of each sender is the last to set
-    // its conversation's subject and date.
-    struct TBuilt {
-        TRcRef<TRcConversation> Conversation;
-        std::vector<std::pair<std::string, TDateTime>> Items;
-    };
-    std::map<std::string, TBuilt> bySender;
-    const TDateTime now = Now();
-    const int count = static_cast<int>(mails.size());
-    for (int i = 0; i < count; ++i) {
-        if (aProc)
-            aProc(i, count);
-        const TIndexedMail& mail = mails[i];
-        if (mail.Sender.empty())
-            continue;
-        TBuilt& built = bySender[mail.Sender];
-        if (!built.Conversation) {
-            built.Conversation = MakeRc<TRcConversation>(NewGuidId(), now);
-            built.Conversation->FConversationType = mail.Sender;
-            built.Conversation->FModifyTime = now;
-        }
-        built.Conversation->FSubject = mail.Title;
-        built.Conversation->FLastMailDate = mail.Date;
-    }
-    for (const TIndexedMail& mail : mails)
-        for (const std::string& address : mail.Sender.empty() ? std::vector<std::string>() : mail.Addresses) {
-            const auto found = bySender.find(address);
-            if (found != bySender.end())
-                found->second.Items.emplace_back(mail.Id, mail.Date);
-        }
+    // Read and written in one transaction: a mail stored meanwhile on
+    // another thread is either read here or added after the rebuild.
     TTransaction::Run(*db, [&] {
+        std::vector<TIndexedMail> mails;
+        {
+            TSQLiteUniTable rows(*db, kAllMails);
+            for (; !rows.Eof(); rows.Next())
+                mails.push_back(IndexedMail(rows));
+        }
+        // Oldest first, so the newest mail of each sender is the last to
+        // set its conversation's subject and date.
+        struct TBuilt {
+            TRcRef<TRcConversation> Conversation;
+            std::vector<std::pair<std::string, TDateTime>> Items;
+        };
+        std::map<std::string, TBuilt> bySender;
+        const TDateTime now = Now();
+        const int count = static_cast<int>(mails.size());
+        for (int i = 0; i < count; ++i) {
+            if (aProc)
+                aProc(i, count);
+            const TIndexedMail& mail = mails[i];
+            if (mail.Sender.empty())
+                continue;
+            TBuilt& built = bySender[mail.Sender];
+            if (!built.Conversation) {
+                built.Conversation = MakeRc<TRcConversation>(NewGuidId(), now);
+                built.Conversation->FConversationType = mail.Sender;
+                built.Conversation->FModifyTime = now;
+            }
+            built.Conversation->FSubject = mail.Title;
+            built.Conversation->FLastMailDate = mail.Date;
+        }
+        for (const TIndexedMail& mail : mails) {
+            if (mail.Sender.empty())
+                continue;
+            for (const std::string& address : mail.Addresses) {
+                const auto found = bySender.find(address);
+                if (found != bySender.end())
+                    found->second.Items.emplace_back(mail.Id, mail.Date);
+            }
+        }
         db->ExecSQL(kDeleteAllItems);
         db->ExecSQL(kDeleteAllConversations);
-        TSQLiteQueryEx item(*db, "replace into [ConversationItem](   [Id] ,[Conversationid] , [EmailId],[ItemsType],"
-                                 "[DeleteFlage] ,[MailDate], [CreateTime], [ModifyTime] ) values(   ? , ?, ? , ? , ?  , "
-                                 "? ,? , ? )");
+        TSQLiteQueryEx item(*db, kInsertItem);
         for (const auto& [sender, built] : bySender) {
             SaveRow(*db, *built.Conversation);
             for (const auto& [mailId, date] : built.Items) {
