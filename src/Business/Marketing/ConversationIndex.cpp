@@ -19,7 +19,6 @@ constexpr const char* kSave = "replace into [Conversation]([Id], [Subject], [Con
 constexpr const char* kByType = "select [Id],[Subject],[ConversationType], [LastMailDate],[CreateTime], "
                                 "[ModifyTime] from [Conversation] where [ConversationType]= ?";
 constexpr const char* kItemCount = "select count(0) from [ConversationItem] where [Conversationid] = ? and [EmailId] = ?";
-constexpr const char* kItemMails = "select [EmailId] from [ConversationItem] where [Conversationid] = ?";
 constexpr const char* kConversationsOfMail = "select distinct [Conversationid] from [ConversationItem] where [EmailId] = ?";
 constexpr const char* kDeleteItemsOfMail = "delete from [ConversationItem] where [EmailId] = ?";
 constexpr const char* kDeleteItemsOf = "delete from [ConversationItem] where [Conversationid] = ?";
@@ -28,8 +27,9 @@ constexpr const char* kDeleteAllItems = "delete from [ConversationItem]";
 constexpr const char* kDeleteAllConversations = "delete from [Conversation]";
 // Mails deleted for good keep their rows with folder code 0.
 constexpr const char* kMailsTo = "select [Id], [From], [To], [Date] from [Mail] where [Type] <> 0 and instr(lower([To]), ?) > 0";
-constexpr const char* kMailRow = "select [Id], [From], [To], [Date], [MailSummary], [Subject] from [Mail] "
-                                 "where [Id] = ? and [Type] <> 0";
+constexpr const char* kMailFrom = "select [From] from [Mail] where [Id] = ?";
+constexpr const char* kMailsFrom = "select [Id], [From], [To], [Date], [MailSummary], [Subject] from [Mail] "
+                                   "where [Type] <> 0 and instr(lower([From]), ?) > 0";
 constexpr const char* kAllMails = "select [Id], [From], [To], [Date], [MailSummary], [Subject] from [Mail] "
                                   "where [Type] <> 0 order by [Date], [Id]";
 constexpr const char* kInsertItem = "replace into [ConversationItem](   [Id] ,[Conversationid] , [EmailId],[ItemsType],"
@@ -214,24 +214,25 @@ void TSqliteDbConversation::RemoveMailFromConversations(const TRcResPath* aResPa
         if (touched.empty())
             return;
         db->ExecSQL(kDeleteItemsOfMail, [&](TSQLiteQueryEx& q) { q.BindStr(1, aMailId); });
+        // Only the sender's conversation can change beyond losing an item:
+        // its subject and date came from a mail from him, maybe this one.
+        // A mail gone for good keeps its row, so its sender is known.
+        std::optional<std::string> sender;
+        {
+            TSQLiteUniTable row(*db, kMailFrom);
+            row.BindStr(1, aMailId);
+            if (!row.Eof())
+                sender = IndexedMail(aMailId, row.FieldAsString(0), {}, 0, {}, {}).Sender;
+        }
         for (const std::string& id : touched) {
             TRcRef<TRcConversation> conversation = FindById(*db, id);
-            if (!conversation)
+            if (!conversation || (sender && *sender != conversation->FConversationType))
                 continue;
-            std::vector<std::string> mailIds;
-            {
-                TSQLiteUniTable rows(*db, kItemMails);
-                rows.BindStr(1, id);
-                for (; !rows.Eof(); rows.Next())
-                    mailIds.push_back(rows.FieldAsString(0));
-            }
             std::optional<TIndexedMail> newest;
-            for (const std::string& mailId : mailIds) {
-                TSQLiteUniTable row(*db, kMailRow);
-                row.BindStr(1, mailId);
-                if (row.Eof())
-                    continue;
-                TIndexedMail mail = IndexedMail(row);
+            TSQLiteUniTable rows(*db, kMailsFrom);
+            rows.BindStr(1, conversation->FConversationType);
+            for (; !rows.Eof(); rows.Next()) {
+                TIndexedMail mail = IndexedMail(rows);
                 if (mail.Sender == conversation->FConversationType &&
                     (!newest || mail.Date > newest->Date || (mail.Date == newest->Date && mail.Id > newest->Id)))
                     newest = std::move(mail);
