@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <mutex>
 #include <set>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -56,7 +58,10 @@ protected:
         mail->FTo = aTo;
         mail->FDate = aDate;
         mail->FMailSummary = aSummary;
-        FNames[mail->ResId()->Id()] = aSubject;
+        {
+            std::lock_guard lock(FNamesMutex);
+            FNames[mail->ResId()->Id()] = aSubject;
+        }
         return Mails()->SaveMail(Folder(aFolder), mail.Get());
     }
 
@@ -94,6 +99,7 @@ protected:
     TScratchFolder FScratch{"qm-conversation"};
     std::unique_ptr<TAccountManagers> FManagers;
     TRcRef<TRcAccount> FAccount;
+    std::mutex FNamesMutex;
     std::map<std::string, std::string> FNames;
 };
 
@@ -171,6 +177,23 @@ TEST_F(ConversationTest, TheIndexIsBuiltOnceAndNeverStopsAMailFromBeingStored)
     TRcResPath* stored = Store(aftInBox, "new", "bob@b.com", "sales@example.com", 2);
     ASSERT_NE(stored, nullptr);
     EXPECT_NE(Mails()->GetMail(stored), nullptr);
+}
+
+TEST_F(ConversationTest, MailsStoredOnAnotherThreadDuringRebuildsAreAllIndexed)
+{
+    std::thread receiver([&] {
+        TRetainCountObjectAutoReleasePool pool;
+        for (int i = 0; i < 40; ++i) {
+            const std::string n = std::to_string(i);
+            Store(aftInBox, "mail " + n, "c" + std::to_string(i % 4) + "@c.com", "sales@example.com", i);
+        }
+    });
+    for (int i = 0; i < 5; ++i)
+        Conversations()->ReCreateAllConversationAndItems(Account(), {});
+    receiver.join();
+    const TIndex incremental = Index();
+    EXPECT_EQ(incremental.size(), 4u);
+    EXPECT_EQ(Rebuilt(), incremental);
 }
 
 } // namespace

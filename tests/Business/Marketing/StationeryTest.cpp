@@ -65,12 +65,14 @@ void MakeSystemSet(const fs::path& aProgram, int aVersion)
 
 class StationeryTest : public ::testing::Test {
 protected:
-    void Start(int aSystemVersion = 1)
+    void Start(int aSystemVersion = 1, const std::string& aTemplateIni = {})
     {
         FProgram = FScratch.Path() / "prog";
         FData = FScratch.Path() / "data";
         fs::create_directories(FProgram);
         MakeSystemSet(FProgram, aSystemVersion);
+        if (!aTemplateIni.empty())
+            WriteFile(FProgram / "Template.ini", aTemplateIni);
         FSystemDb = ReadFile(FProgram / "SysTemplates" / "Templates.db");
         ::setenv("QMC2FOLDER", FData.c_str(), 1);
         TConfigManager::BuildInstance(FProgram, TArguments{});
@@ -165,6 +167,19 @@ TEST_F(StationeryTest, SystemAndUserSetsAreListedTogetherAndTheSystemSetIsNeverW
     EXPECT_EQ(Listed(Kind("2"), rtTemplate), (std::vector<std::string>{kSysTemplate, kSysTemplateOtherLanguage}));
     EXPECT_FALSE(fs::exists(FData / "Templates" / mine));
     EXPECT_EQ(ReadFile(FProgram / "SysTemplates" / "Templates.db"), FSystemDb);
+}
+
+TEST_F(StationeryTest, TheKindsAreTheConfiguredOnes)
+{
+    Start(1, "[Template]\n1=A\n1=B\n2=C\n");
+    TRcResPath* root = Templates()->GetTemplateRootFolder();
+    EXPECT_EQ(Listed(root, rtTemplateFolder), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(Templates()->GetTemplateFolderCaption(Kind("1")->Last()), "A");
+    EXPECT_EQ(Templates()->GetTemplateFolderCaption(Kind("2")->Last()), "C");
+    EXPECT_EQ(Listed(Kind("2"), rtTemplate).size(), 2u);
+    // A kind the configuration no longer names lists nothing and takes nothing.
+    EXPECT_EQ(TResourceManager::ResourceManager()->List(Kind("3"), rtTemplate), nullptr);
+    EXPECT_EQ(Templates()->ImportTemplate(Kind("3"), "Mine", 0, Source("mine"), "index.html", "preview.png"), nullptr);
 }
 
 TEST_F(StationeryTest, ASystemSetOfAnotherVersionIsHiddenAndTheUserSetStillWorks)
