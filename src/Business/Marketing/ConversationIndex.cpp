@@ -11,6 +11,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 
 namespace {
 
@@ -18,7 +19,11 @@ constexpr const char* kSave = "replace into [Conversation]([Id], [Subject], [Con
                               "[DeleteFlage], [CreateTime], [ModifyTime]) values(?, ?, ?, ?, ?, ?, ?)";
 constexpr const char* kByType = "select [Id],[Subject],[ConversationType], [LastMailDate],[CreateTime], "
                                 "[ModifyTime] from [Conversation] where [ConversationType]= ?";
-constexpr const char* kItemCount = "select count(0) from [ConversationItem] where [Conversationid] = ? and [EmailId] = ?";
+// Which conversations hold a mail is asked for every mail stored; the
+// index the schema gives (by conversation) would scan the whole of a big
+// conversation (the user's own address takes part in every mail).
+constexpr const char* kEmailIdIndex =
+    "create index if not exists [ConversationItem_Index_EmailId] ON [ConversationItem]([EmailId])";
 constexpr const char* kConversationsOfMail = "select distinct [Conversationid] from [ConversationItem] where [EmailId] = ?";
 constexpr const char* kDeleteItemsOfMail = "delete from [ConversationItem] where [EmailId] = ?";
 constexpr const char* kDeleteItemsOf = "delete from [ConversationItem] where [Conversationid] = ?";
@@ -119,12 +124,15 @@ TRcRef<TRcConversation> FindById(TSQLiteDatabase& aDb, const std::string& aId)
     return rows.Eof() ? TRcRef<TRcConversation>() : MakeRc<TRcConversation>(rows);
 }
 
-bool HasItem(TSQLiteDatabase& aDb, const std::string& aConversationId, const std::string& aMailId)
+// The ids of the conversations that hold the mail.
+std::set<std::string> ConversationsOf(TSQLiteDatabase& aDb, const std::string& aMailId)
 {
-    return aDb.GetTableValue(kItemCount, [&](TSQLiteUniTable& q) {
-        q.BindStr(1, aConversationId);
-        q.BindStr(2, aMailId);
-    }) > 0;
+    std::set<std::string> ids;
+    TSQLiteUniTable rows(aDb, kConversationsOfMail);
+    rows.BindStr(1, aMailId);
+    for (; !rows.Eof(); rows.Next())
+        ids.insert(rows.FieldAsString(0));
+    return ids;
 }
 
 void InsertItem(TSQLiteDatabase& aDb, const std::string& aConversationId, const std::string& aMailId, TDateTime aDate,
@@ -144,13 +152,15 @@ void Add(TSQLiteDatabase& aDb, const TIndexedMail& aMail)
         return;
     const TDateTime now = Now();
     TTransaction::Run(aDb, [&] {
+        aDb.ExecSQL(kEmailIdIndex);
+        const std::set<std::string> holding = ConversationsOf(aDb, aMail.Id);
         TRcRef<TRcConversation> own = FindByType(aDb, aMail.Sender);
         const bool fresh = !own;
         if (fresh) {
             own = TSqliteDbConversation::CreateEmptyConversation();
             own->FConversationType = aMail.Sender;
         }
-        if (fresh || !HasItem(aDb, own->FId, aMail.Id)) {
+        if (fresh || !holding.count(own->FId)) {
             if (fresh || aMail.Date >= own->FLastMailDate) {
                 own->FSubject = aMail.Title;
                 own->FLastMailDate = aMail.Date;
@@ -173,7 +183,7 @@ void Add(TSQLiteDatabase& aDb, const TIndexedMail& aMail)
         }
         for (const std::string& address : aMail.Addresses) {
             TRcRef<TRcConversation> target = address == aMail.Sender ? own : FindByType(aDb, address);
-            if (target && !HasItem(aDb, target->FId, aMail.Id))
+            if (target && !holding.count(target->FId))
                 InsertItem(aDb, target->FId, aMail.Id, aMail.Date, now);
         }
     });
@@ -204,13 +214,8 @@ void TSqliteDbConversation::RemoveMailFromConversations(const TRcResPath* aResPa
         return;
     const TDateTime now = Now();
     TTransaction::Run(*db, [&] {
-        std::vector<std::string> touched;
-        {
-            TSQLiteUniTable rows(*db, kConversationsOfMail);
-            rows.BindStr(1, aMailId);
-            for (; !rows.Eof(); rows.Next())
-                touched.push_back(rows.FieldAsString(0));
-        }
+        db->ExecSQL(kEmailIdIndex);
+        const std::set<std::string> touched = ConversationsOf(*db, aMailId);
         if (touched.empty())
             return;
         db->ExecSQL(kDeleteItemsOfMail, [&](TSQLiteQueryEx& q) { q.BindStr(1, aMailId); });
@@ -298,6 +303,7 @@ void TSqliteDbConversation::ReCreateAllConversationAndItems(const TRcResPath* aR
                     found->second.Items.emplace_back(mail.Id, mail.Date);
             }
         }
+        db->ExecSQL(kEmailIdIndex);
         db->ExecSQL(kDeleteAllItems);
         db->ExecSQL(kDeleteAllConversations);
         TSQLiteQueryEx item(*db, kInsertItem);
