@@ -261,6 +261,26 @@ void TSqliteDbConversation::ReCreateAllConversationAndItems(const TRcResPath* aR
     TConversationAccountDb db(aResPath);
     if (!db)
         return;
+    // The rebuild rewrites the whole of both tables in one transaction: a
+    // page cache of the default 2 MB would spill it to disk page by page.
+    // The connection is shared, so its own size comes back afterwards.
+    struct TCacheSize {
+        TSQLiteDatabase& Db;
+        int64_t Saved;
+        explicit TCacheSize(TSQLiteDatabase& aDb) : Db(aDb), Saved(aDb.GetTableValue("pragma cache_size"))
+        {
+            Db.ExecSQL("pragma cache_size = -65536");
+        }
+        ~TCacheSize()
+        {
+            try {
+                Db.ExecSQL("pragma cache_size = " + std::to_string(Saved));
+            } catch (...) {
+            }
+        }
+    };
+    auto lock = db->Lock();
+    TCacheSize cache(*db);
     // Read and written in one transaction: a mail stored meanwhile on
     // another thread is either read here or added after the rebuild.
     TTransaction::Run(*db, [&] {
