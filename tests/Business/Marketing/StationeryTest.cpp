@@ -138,6 +138,7 @@ TEST_F(StationeryTest, SystemAndUserSetsAreListedTogetherAndTheSystemSetIsNeverW
 {
     Start();
     EXPECT_EQ(Listed(nullptr, rtTemplateFolder), std::vector<std::string>{TTemplateManager::kRootFolderId});
+    EXPECT_TRUE(TResourceManager::ResourceManager()->GetOne(nullptr, rtTemplateFolder)->Equals(Templates()->GetTemplateRootFolder()));
     EXPECT_EQ(Listed(Templates()->GetTemplateRootFolder(), rtTemplateFolder), (std::vector<std::string>{"1", "2", "3"}));
     EXPECT_EQ(Templates()->GetTemplateFolderCaption(Kind("2")->Last()), "内容");
 
@@ -233,6 +234,7 @@ TEST_F(StationeryTest, ALetterIsResolvedInItsOwnSet)
     TRcResPath* imported = Letters()->ImportLetter(folder, "Rose", FScratch.Path() / "pics", "rose.png");
     ASSERT_NE(imported, nullptr);
     EXPECT_EQ(Listed(nullptr, rtLetterFolder), std::vector<std::string>{TLetterManager::kFolderId});
+    EXPECT_TRUE(TResourceManager::ResourceManager()->GetOne(nullptr, rtLetterFolder)->Equals(folder));
     EXPECT_EQ(Listed(folder, rtLetter), (std::vector<std::string>{kSysLetter, imported->Last()->Id()}));
 
     const struct {
