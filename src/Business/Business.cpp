@@ -12,6 +12,12 @@
 #include "Data/DataFolder.h"
 #include "Data/DataFolderClear.h"
 #include "Data/TempFileManager.h"
+#include "Marketing/ConversationItemManager.h"
+#include "Marketing/ConversationManager.h"
+#include "Marketing/ConversationVisitorFactories.h"
+#include "Marketing/LetterManager.h"
+#include "Marketing/StationeryVisitorFactories.h"
+#include "Marketing/TemplateManager.h"
 #include "Resource/ResourceManager.h"
 #include "Rules/MailFilter.h"
 #include "Rules/NameList.h"
@@ -37,7 +43,13 @@ const TAccountAddressBookResVisitorFactory kAddressBookFactory;
 const TBlackNameListResVisitorFactory kBlackNameListFactory;
 const TWhiteNameListResVisitorFactory kWhiteNameListFactory;
 const TSubjectFilterResVisitorFactory kSubjectFilterFactory;
+const TTemplateFolderResVisitorFactory kTemplateFolderFactory;
+const TTemplateResVisitorFactory kTemplateFactory;
+const TLetterFolderResVisitorFactory kLetterFolderFactory;
+const TLetterResVisitorFactory kLetterFactory;
 const TSecretaryResVisitorFactory kSecretaryFactory;
+const TConversationListResVisitorFactory kConversationFactory;
+const TConversationItemListResVisitorFactory kConversationItemFactory;
 
 // The visitor factory of each resource type; domains add theirs here as
 // they are built.
@@ -48,11 +60,17 @@ const TResVisitorFactoryEntry kVisitorFactories[] = {
     {rtAccountAddressBookFolder, &kAddressBookFolderFactory},
     {rtAccountAddressBookGroup, &kAddressBookGroupFactory},
     {rtAccountAddressBook, &kAddressBookFactory},
+    {rtTemplateFolder, &kTemplateFolderFactory},
+    {rtTemplate, &kTemplateFactory},
+    {rtLetterFolder, &kLetterFolderFactory},
+    {rtLetter, &kLetterFactory},
     {rtBlackNameList, &kBlackNameListFactory},
     {rtWhiteNameList, &kWhiteNameListFactory},
     {rtFilter, &kSubjectFilterFactory},
     {rtSigin, &kSignFactory},
     {rtSecretary, &kSecretaryFactory},
+    {rtConversation, &kConversationFactory},
+    {rtConversationItems, &kConversationItemFactory},
 };
 
 // The resource manager is built with the program's factories.
@@ -76,19 +94,46 @@ constexpr TSingletonClass kAppUpdateManager = SingletonClassOf<TAppUpdateManager
 constexpr TSingletonClass kNameListManager = SingletonClassOf<TNameListManager>("TNameListManager");
 constexpr TSingletonClass kMailFilterManager = SingletonClassOf<TMailFilterManager>("TMailFilterManager");
 constexpr TSingletonClass kSecretaryManager = SingletonClassOf<TSecretaryManager>("TSecretaryManager");
+constexpr TSingletonClass kTemplateManager = SingletonClassOf<TTemplateManager>("TTemplateManager");
+constexpr TSingletonClass kLetterManager = SingletonClassOf<TLetterManager>("TLetterManager");
+constexpr TSingletonClass kConversationManager = SingletonClassOf<TConversationManager>("TConversationManager");
+constexpr TSingletonClass kConversationItemManager =
+    SingletonClassOf<TConversationItemManager>("TConversationItemManager");
 
 // The managers join these tables as they are built.
 constexpr TSingletonClass kBuildOrder[] = {
-    kResourceManager,      kConfigManager,     kTempFileManager,
-    kAccountManager,       kServerDriver,      kAccountFolderManager,
-    kAccountMailManager,   kAccountAddressBookGroupManager, kAccountAddressBookManager,
-    kAppUpdateManager,     kNameListManager,   kMailFilterManager, kSecretaryManager};
+    kResourceManager,         kConfigManager,
+    kTempFileManager,         kAccountManager,
+    kServerDriver,            kAccountFolderManager,
+    kAccountMailManager,      kAccountAddressBookGroupManager,
+    kAccountAddressBookManager, kTemplateManager,
+    kAppUpdateManager,        kNameListManager,
+    kMailFilterManager,       kLetterManager,
+    kSecretaryManager,        kConversationManager,
+    kConversationItemManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
     {"TAccountMailManager.SweepMailFiles",
      [] {
          if (TAccountMailManager* manager = TAccountMailManager::AccountMailManager())
              manager->SweepMailFiles();
+     }},
+    {"TTemplateManager.Init",
+     [] {
+         if (TTemplateManager* manager = TTemplateManager::TemplateManager())
+             manager->Init();
+     }},
+    {"TLetterManager.Init",
+     [] {
+         if (TLetterManager* manager = TLetterManager::LetterManager())
+             manager->Init();
+     }},
+    // An account whose conversations were never indexed whole gets its
+    // index before any mail job can add to it.
+    {"TConversationManager.Init",
+     [] {
+         if (TConversationManager* manager = TConversationManager::ConversationManager())
+             manager->Init();
      }},
     {"TServerDriver.Init",
      [] {
@@ -104,15 +149,23 @@ constexpr TBusinessCall kUnInitCallTable[] = {
          if (TServerDriver* driver = TServerDriver::ServerDriver())
              driver->UnInit();
      }},
+    {"TTemplateManager.UnInit",
+     [] {
+         if (TTemplateManager* manager = TTemplateManager::TemplateManager())
+             manager->UnInit();
+     }},
 };
 constexpr std::span<const TBusinessCall> kUnInitCalls{kUnInitCallTable};
-// The address-book and rule managers go before the accounts their stores
-// reach.
+// Managers left out here (the conversation managers) are released last.
 constexpr TSingletonClass kReleaseOrder[] = {
-    kResourceManager,   kConfigManager,      kTempFileManager,
-    kAccountFolderManager, kAccountMailManager, kAccountAddressBookGroupManager,
-    kAccountAddressBookManager, kNameListManager, kMailFilterManager,
-    kAccountManager,    kServerDriver,       kAppUpdateManager, kSecretaryManager};
+    kResourceManager,         kConfigManager,
+    kTempFileManager,         kAccountFolderManager,
+    kAccountMailManager,      kAccountAddressBookGroupManager,
+    kAccountAddressBookManager, kAccountManager,
+    kTemplateManager,         kServerDriver,
+    kAppUpdateManager,        kNameListManager,
+    kMailFilterManager,       kLetterManager,
+    kSecretaryManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 

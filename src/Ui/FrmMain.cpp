@@ -9,6 +9,7 @@
 #include "Business/Data/ConfigManager.h"
 #include "Business/Data/DataFolder.h"
 #include "Business/Data/DataUpgrade.h"
+#include "Business/Marketing/ConversationManager.h"
 #include "Business/Server/ServerDriver.h"
 #include "Runtime/Log.h"
 #include "Runtime/TextFormat.h"
@@ -111,6 +112,10 @@ bool TfrmMain::Init()
     const bool upgraded = RunDataUpgrade(CurrentDataPath());
     if (!upgraded)
         TLog::O(lolError, "数据升级失败，程序将结束");
+    // Accounts whose conversation tables the upgrade has just made get
+    // their index now, before any receiving job is switched on.
+    if (TConversationManager* conversations = TConversationManager::ConversationManager())
+        conversations->Init();
 
     FAccountObserver = MakeRc<TAccountObserver>(*this);
     FAccountMailObserver = MakeRc<TAccountMailObserver>(*this);
