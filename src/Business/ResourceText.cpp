@@ -7,6 +7,8 @@
 #include "AccountMail/AccountMailManager.h"
 #include "Contacts/AddressBookGroupManager.h"
 #include "Contacts/AddressBookManager.h"
+#include "Marketing/LetterManager.h"
+#include "Marketing/TemplateManager.h"
 #include "Rules/SecretaryManager.h"
 
 #include <optional>
@@ -15,7 +17,7 @@ namespace {
 
 // The ToString of the object the path names, when the type is one whose
 // objects are looked up and the object is there.
-std::optional<std::string> ObjectText(TRcResPath* aPath)
+std::optional<std::string> LookedUpText(TRcResPath* aPath)
 {
     const TRcResId* last = aPath->Last();
     const auto text = [](const TRcObject* aObject) -> std::optional<std::string> {
@@ -44,11 +46,41 @@ std::optional<std::string> ObjectText(TRcResPath* aPath)
         TAccountAddressBookManager* book = TAccountAddressBookManager::AccountAddressBookManager();
         return book ? text(book->GetAddressBook(aPath)) : std::nullopt;
     }
+    case rtTemplate: {
+        TTemplateManager* templates = TTemplateManager::TemplateManager();
+        return templates ? text(templates->GetTemplate(aPath)) : std::nullopt;
+    }
+    case rtLetter: {
+        TLetterManager* letters = TLetterManager::LetterManager();
+        return letters ? text(letters->GetLetter(aPath)) : std::nullopt;
+    }
     case rtSecretary: {
         TSecretaryManager* secretaries = TSecretaryManager::SecretaryManager();
         return secretaries ? text(secretaries->GetSecretary(aPath)) : std::nullopt;
     }
     default:
+        return std::nullopt;
+    }
+}
+
+// The caption the template or letter manager gives a folder; "" when none.
+std::string FolderCaption(const TRcResId* aId)
+{
+    if (aId->IsType(rtTemplateFolder)) {
+        TTemplateManager* templates = TTemplateManager::TemplateManager();
+        return templates ? templates->GetTemplateFolderCaption(aId) : std::string();
+    }
+    TLetterManager* letters = TLetterManager::LetterManager();
+    return letters ? letters->GetLetterFolderCaption(aId) : std::string();
+}
+
+// The same; a path the managers refuse (an id of the wrong form) names
+// nothing rather than failing a log line.
+std::optional<std::string> ObjectText(TRcResPath* aPath)
+{
+    try {
+        return LookedUpText(aPath);
+    } catch (const std::exception&) {
         return std::nullopt;
     }
 }
@@ -79,8 +111,10 @@ std::string TBusiness::ResourceToString(TRcResPath* aResPath)
     case rtSecretary:
         return ObjectText(aResPath).value_or("不存在");
     case rtTemplateFolder:
-    case rtLetterFolder:
-        return "不存在";
+    case rtLetterFolder: {
+        const std::string caption = FolderCaption(aResPath->Last());
+        return caption.empty() ? "不存在" : caption;
+    }
     default:
         return "<错误资源类型>";
     }
@@ -97,7 +131,9 @@ std::string TBusiness::PesPathToGoodString(TRcResPath* aResPath)
         std::optional<std::string> element;
         if (id && id->IsType(rtAccountAddressBookFolder) && IsRecognisedAddressBookFolder(left))
             element = "地址簿文件夹";
-        else if (id && !id->IsType(rtSecretary))
+        else if (id && id->IsType(rtTemplateFolder) && !FolderCaption(id).empty())
+            element = FolderCaption(id);
+        else if (id && !id->IsType(rtSecretary) && !id->IsType(rtLetter))
             element = ObjectText(left);
         if (i > 0)
             text += " -> ";
