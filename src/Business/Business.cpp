@@ -9,6 +9,9 @@
 #include "Data/DataFolder.h"
 #include "Data/DataFolderClear.h"
 #include "Data/TempFileManager.h"
+#include "Marketing/MarketingVisitorFactories.h"
+#include "Marketing/ProductGroupManager.h"
+#include "Marketing/ProductManager.h"
 #include "Resource/ResourceManager.h"
 #include "Rules/MailFilter.h"
 #include "Rules/NameList.h"
@@ -31,6 +34,9 @@ const TBlackNameListResVisitorFactory kBlackNameListFactory;
 const TWhiteNameListResVisitorFactory kWhiteNameListFactory;
 const TSubjectFilterResVisitorFactory kSubjectFilterFactory;
 const TSecretaryResVisitorFactory kSecretaryFactory;
+const TProductGroupResVisitorFactory kProductGroupFactory;
+const TProductResVisitorFactory kProductFactory;
+const TProductImageResVisitorFactory kProductImageFactory;
 
 // The visitor factory of each resource type; domains add theirs here as
 // they are built.
@@ -43,6 +49,9 @@ const TResVisitorFactoryEntry kVisitorFactories[] = {
     {rtFilter, &kSubjectFilterFactory},
     {rtSigin, &kSignFactory},
     {rtSecretary, &kSecretaryFactory},
+    {rtProductGroup, &kProductGroupFactory},
+    {rtProduct, &kProductFactory},
+    {rtProductImage, &kProductImageFactory},
 };
 
 // The resource manager is built with the program's factories.
@@ -61,12 +70,14 @@ constexpr TSingletonClass kAccountMailManager = SingletonClassOf<TAccountMailMan
 constexpr TSingletonClass kNameListManager = SingletonClassOf<TNameListManager>("TNameListManager");
 constexpr TSingletonClass kMailFilterManager = SingletonClassOf<TMailFilterManager>("TMailFilterManager");
 constexpr TSingletonClass kSecretaryManager = SingletonClassOf<TSecretaryManager>("TSecretaryManager");
+constexpr TSingletonClass kProductManager = SingletonClassOf<TProductManager>("TProductManager");
+constexpr TSingletonClass kProductGroupManager = SingletonClassOf<TProductGroupManager>("TProductGroupManager");
 
 // The managers join these tables as they are built.
 constexpr TSingletonClass kBuildOrder[] = {kResourceManager,      kConfigManager,        kTempFileManager,
                                            kAccountManager,       kServerDriver,         kAccountFolderManager,
                                            kAccountMailManager,   kNameListManager,      kMailFilterManager,
-                                           kSecretaryManager};
+                                           kSecretaryManager,     kProductManager,       kProductGroupManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
     {"TAccountMailManager.SweepMailFiles",
@@ -94,7 +105,7 @@ constexpr std::span<const TBusinessCall> kUnInitCalls{kUnInitCallTable};
 constexpr TSingletonClass kReleaseOrder[] = {kResourceManager,      kConfigManager,      kTempFileManager,
                                              kAccountFolderManager, kAccountMailManager, kNameListManager,
                                              kMailFilterManager,    kAccountManager,     kServerDriver,
-                                             kSecretaryManager};
+                                             kSecretaryManager,     kProductManager,       kProductGroupManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 

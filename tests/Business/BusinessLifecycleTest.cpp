@@ -123,7 +123,8 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
                                                                 "TAccountManager", "TServerDriver",
                                                                 "TAccountFolderManager", "TAccountMailManager",
                                                                 "TNameListManager", "TMailFilterManager",
-                                                                "TSecretaryManager"}));
+                                                                "TSecretaryManager", "TProductManager",
+                                                                "TProductGroupManager"}));
     EXPECT_EQ(names(lifecycle.InitCalls),
               (std::vector<std::string>{"TAccountMailManager.SweepMailFiles", "TServerDriver.Init"}));
     EXPECT_EQ(names(lifecycle.UnInitCalls), std::vector<std::string>{"TServerDriver.UnInit"});
@@ -131,7 +132,8 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
                                                                   "TAccountFolderManager", "TAccountMailManager",
                                                                   "TNameListManager", "TMailFilterManager",
                                                                   "TAccountManager", "TServerDriver",
-                                                                  "TSecretaryManager"}));
+                                                                  "TSecretaryManager", "TProductManager",
+                                                                  "TProductGroupManager"}));
 }
 
 } // namespace
