@@ -63,12 +63,13 @@ protected:
     void SetUp() override
     {
         TResourceManager::BuildInstance(TBusiness::VisitorFactories());
-        RegisterResVisitorFactory(rtProductGroup, &FAccounts);
+        // A type the program never gives a factory of its own.
+        RegisterResVisitorFactory(rtPromoteTemplateItemImage, &FAccounts);
         RegisterResVisitorFactory(rtAccountAddressBookFolder, &FFolders);
     }
     void TearDown() override
     {
-        UnRegisterResVisitorFactory(rtProductGroup);
+        UnRegisterResVisitorFactory(rtPromoteTemplateItemImage);
         UnRegisterResVisitorFactory(rtAccountAddressBookFolder);
         TResourceManager::ReleaseInstance();
     }
@@ -90,17 +91,18 @@ TEST_F(ResourceManagerTest, RegistryErrors)
 {
     // The program's own account factory is there already.
     ExpectMessage([&] { RegisterResVisitorFactory(rtAccount, &FFolders); }, "资源类型(0) 的资源工厂已经注册了");
-    ExpectMessage([&] { RegisterResVisitorFactory(rtProductGroup, &FFolders); }, "资源类型(17) 的资源工厂已经注册了");
+    ExpectMessage([&] { RegisterResVisitorFactory(rtPromoteTemplateItemImage, &FFolders); },
+                  "资源类型(23) 的资源工厂已经注册了");
     ExpectMessage([] { RegisterResVisitorFactory(rtTemplate, nullptr); }, "资源工厂不能是 nil");
     ExpectMessage([] { UnRegisterResVisitorFactory(rtTemplate); }, "资源类型(7) 的资源工厂没有注册");
-    EXPECT_EQ(ResVisitorFactoryOf(rtProductGroup), &FAccounts);
+    EXPECT_EQ(ResVisitorFactoryOf(rtPromoteTemplateItemImage), &FAccounts);
     EXPECT_EQ(ResVisitorFactoryOf(rtTemplate), nullptr);
 }
 
 TEST_F(ResourceManagerTest, ListingGoesThroughTheTypesFactory)
 {
     auto* manager = TResourceManager::ResourceManager();
-    auto visitor = manager->List(nullptr, rtProductGroup);
+    auto visitor = manager->List(nullptr, rtPromoteTemplateItemImage);
     ASSERT_TRUE(visitor);
     EXPECT_EQ(Ids(visitor.Get()), (std::vector<std::string>{"A1", "A2", "A3"}));
     EXPECT_FALSE(visitor->MoveTo(3));
@@ -109,15 +111,15 @@ TEST_F(ResourceManagerTest, ListingGoesThroughTheTypesFactory)
     EXPECT_FALSE(visitor->IsCountChangeAble());
 
     TRcResPath* account = TRcResPath::CreateAndAutoRelease({Id(rtAccount, "A1")});
-    EXPECT_FALSE(manager->List(account, rtProductGroup));   // this factory lists under the empty path only
+    EXPECT_FALSE(manager->List(account, rtPromoteTemplateItemImage));   // this factory lists under the empty path only
     EXPECT_FALSE(manager->List(nullptr, rtTemplate));  // nothing registered
     EXPECT_EQ(manager->GetOne(account, rtTemplate), nullptr);
-    EXPECT_EQ(manager->GetOne(account, rtProductGroup), nullptr);   // no standard child
+    EXPECT_EQ(manager->GetOne(account, rtPromoteTemplateItemImage), nullptr);   // no standard child
 
     std::vector<std::string> seen;
-    manager->List(nullptr, rtProductGroup, [&](TRcResId* aId) { seen.push_back(aId->Id()); });
+    manager->List(nullptr, rtPromoteTemplateItemImage, [&](TRcResId* aId) { seen.push_back(aId->Id()); });
     manager->List(nullptr, rtTemplate, [&](TRcResId* aId) { seen.push_back(aId->Id()); });
-    manager->List(nullptr, rtProductGroup, std::function<void(TRcResId*)>());
+    manager->List(nullptr, rtPromoteTemplateItemImage, std::function<void(TRcResId*)>());
     EXPECT_EQ(seen, (std::vector<std::string>{"A1", "A2", "A3"}));
 }
 
@@ -134,16 +136,16 @@ TEST_F(ResourceManagerTest, SingletonsListFormsAndOperations)
     auto ids = TRcResIdList::CreateAndAutoRelease();
     ids->Add(Id(rtAccountAddressBookFolder, "F"));
     EXPECT_EQ(Ids(manager->List(rtAccountAddressBookFolder, ids).Get()), std::vector<std::string>{"F"});
-    EXPECT_THROW(manager->List(rtProductGroup, ids), EAbstractError);
+    EXPECT_THROW(manager->List(rtPromoteTemplateItemImage, ids), EAbstractError);
     EXPECT_FALSE(manager->List(rtTemplate, ids));
 
     auto operation = MakeRc<TRcAccountMailListOpertionImpl>();
     operation->FSortMode = amlosmSize;
-    manager->List(nullptr, rtProductGroup, operation.Get());
+    manager->List(nullptr, rtPromoteTemplateItemImage, operation.Get());
     EXPECT_TRUE(FAccounts.SawMailOperation);
     EXPECT_EQ(FAccounts.SeenSortMode, amlosmSize);
     auto contacts = MakeRc<TRcContactsListOpertionImpl>("全部联系人", "未分组");
-    manager->List(nullptr, rtProductGroup, contacts.Get());
+    manager->List(nullptr, rtPromoteTemplateItemImage, contacts.Get());
     EXPECT_FALSE(FAccounts.SawMailOperation);
 }
 
@@ -151,7 +153,7 @@ TEST_F(ResourceManagerTest, ScreensBuildTheirOwnVisitors)
 {
     auto base = MakeRc<TResVisitorBase>();
     base->Add(Id(rtAccount, "X"));
-    base->AddResidList(TResourceManager::ResourceManager()->List(nullptr, rtProductGroup).Get());
+    base->AddResidList(TResourceManager::ResourceManager()->List(nullptr, rtPromoteTemplateItemImage).Get());
     EXPECT_EQ(base->Remove(Id(rtAccount, "A2")), 2);
     EXPECT_EQ(Ids(base.Get()), (std::vector<std::string>{"X", "A1", "A3"}));
 
