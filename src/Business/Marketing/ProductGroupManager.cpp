@@ -67,9 +67,10 @@ void TProductGroupManager::SaveProductGroup(TRcProductGroup* aGroup)
 {
     if (!aGroup)
         throw Exception(kNilGroup);
+    // Only a group of the store carries the connection it is saved through.
     auto* group = dynamic_cast<TSqliteDbProductGroup*>(aGroup);
     if (!group)
-        throw Exception(kNilGroup);
+        throw Exception(kNotStored);
     group->GetDb();
     if (group->Save(group))
         FObservable->NotifyContentChanged(group->FResId.Get());

@@ -32,6 +32,7 @@ public:
 class TProductGroupManager : public TSingletonOf<TProductGroupManager> {
 public:
     static constexpr const char* kNilGroup = "aProductGroup 是 nil";
+    static constexpr const char* kNotStored = "aProductGroup 不是产品分组存储的对象";
     static constexpr const char* kNotEmpty = "不能删除不为空的产品分组";
     static constexpr const char* kDeleteFailed = "删除产品分组不成功";
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,11 @@ namespace {
 
 enum class TDb { None, UsesIt, UsesAnother, NoItemTable, Unreadable };
 enum class TAnswer { NotInUse, InUse, Refused };
+
+void PrintTo(TAnswer aAnswer, std::ostream* aOut)
+{
+    *aOut << (aAnswer == TAnswer::InUse ? "in use" : aAnswer == TAnswer::NotInUse ? "not in use" : "refused");
+}
 
 struct TAccountSpec {
     TDb Db;
