@@ -174,11 +174,8 @@ std::optional<TNumberSeparators> NumberSeparatorsOfLocale(const std::string& aLo
     locale_t locale = newlocale(LC_NUMERIC_MASK, aLocaleName.c_str(), static_cast<locale_t>(nullptr));
     if (!locale)
         return std::nullopt;
-    TNumberSeparators separators;
-    separators.Decimal = nl_langinfo_l(RADIXCHAR, locale);
-    separators.Grouping = nl_langinfo_l(THOUSEP, locale);
+    const std::string decimal(nl_langinfo_l(RADIXCHAR, locale));
+    const std::string grouping(nl_langinfo_l(THOUSEP, locale));
     freelocale(locale);
-    if (separators.Decimal.empty())
-        separators.Decimal = ".";
-    return separators;
+    return TNumberSeparators{decimal.empty() ? std::string(".") : decimal, grouping};
 }
