@@ -5,6 +5,9 @@
 #include "Account/AccountVisitorFactories.h"
 #include "AccountMail/AccountMailManager.h"
 #include "AccountMail/AccountMailVisitorFactory.h"
+#include "Contacts/AddressBookGroupManager.h"
+#include "Contacts/AddressBookManager.h"
+#include "Contacts/ContactsVisitorFactories.h"
 #include "Data/ConfigManager.h"
 #include "Data/DataFolder.h"
 #include "Data/DataFolderClear.h"
@@ -30,6 +33,9 @@ const TAccountResVisitorFactory kAccountFactory;
 const TAccountMailFolderResVisitorFactory kAccountMailFolderFactory;
 const TSignResVisitorFactory kSignFactory;
 const TAccountMailResVisitorFactory kAccountMailFactory;
+const TAccountAddressBookFolderResVisitorFactory kAddressBookFolderFactory;
+const TAccountAddressBookGroupResVisitorFactory kAddressBookGroupFactory;
+const TAccountAddressBookResVisitorFactory kAddressBookFactory;
 const TBlackNameListResVisitorFactory kBlackNameListFactory;
 const TWhiteNameListResVisitorFactory kWhiteNameListFactory;
 const TSubjectFilterResVisitorFactory kSubjectFilterFactory;
@@ -44,6 +50,9 @@ const TResVisitorFactoryEntry kVisitorFactories[] = {
     {rtAccount, &kAccountFactory},
     {rtAccountMailFolder, &kAccountMailFolderFactory},
     {rtAccountMail, &kAccountMailFactory},
+    {rtAccountAddressBookFolder, &kAddressBookFolderFactory},
+    {rtAccountAddressBookGroup, &kAddressBookGroupFactory},
+    {rtAccountAddressBook, &kAddressBookFactory},
     {rtBlackNameList, &kBlackNameListFactory},
     {rtWhiteNameList, &kWhiteNameListFactory},
     {rtFilter, &kSubjectFilterFactory},
@@ -67,6 +76,10 @@ constexpr TSingletonClass kAccountManager = SingletonClassOf<TAccountManager>("T
 constexpr TSingletonClass kAccountFolderManager = SingletonClassOf<TAccountFolderManager>("TAccountFolderManager");
 constexpr TSingletonClass kServerDriver = SingletonClassOf<TServerDriver>("TServerDriver");
 constexpr TSingletonClass kAccountMailManager = SingletonClassOf<TAccountMailManager>("TAccountMailManager");
+constexpr TSingletonClass kAccountAddressBookGroupManager =
+    SingletonClassOf<TAccountAddressBookGroupManager>("TAccountAddressBookGroupManager");
+constexpr TSingletonClass kAccountAddressBookManager =
+    SingletonClassOf<TAccountAddressBookManager>("TAccountAddressBookManager");
 constexpr TSingletonClass kNameListManager = SingletonClassOf<TNameListManager>("TNameListManager");
 constexpr TSingletonClass kMailFilterManager = SingletonClassOf<TMailFilterManager>("TMailFilterManager");
 constexpr TSingletonClass kSecretaryManager = SingletonClassOf<TSecretaryManager>("TSecretaryManager");
@@ -74,10 +87,12 @@ constexpr TSingletonClass kProductManager = SingletonClassOf<TProductManager>("T
 constexpr TSingletonClass kProductGroupManager = SingletonClassOf<TProductGroupManager>("TProductGroupManager");
 
 // The managers join these tables as they are built.
-constexpr TSingletonClass kBuildOrder[] = {kResourceManager,      kConfigManager,        kTempFileManager,
-                                           kAccountManager,       kServerDriver,         kAccountFolderManager,
-                                           kAccountMailManager,   kNameListManager,      kMailFilterManager,
-                                           kSecretaryManager,     kProductManager,       kProductGroupManager};
+constexpr TSingletonClass kBuildOrder[] = {
+    kResourceManager,      kConfigManager,     kTempFileManager,
+    kAccountManager,       kServerDriver,      kAccountFolderManager,
+    kAccountMailManager,   kAccountAddressBookGroupManager, kAccountAddressBookManager,
+    kNameListManager,      kMailFilterManager, kSecretaryManager,
+    kProductManager,       kProductGroupManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
     {"TAccountMailManager.SweepMailFiles",
@@ -101,11 +116,15 @@ constexpr TBusinessCall kUnInitCallTable[] = {
      }},
 };
 constexpr std::span<const TBusinessCall> kUnInitCalls{kUnInitCallTable};
-// The rule managers go before the accounts their stores reach.
-constexpr TSingletonClass kReleaseOrder[] = {kResourceManager,      kConfigManager,      kTempFileManager,
-                                             kAccountFolderManager, kAccountMailManager, kNameListManager,
-                                             kMailFilterManager,    kAccountManager,     kServerDriver,
-                                             kSecretaryManager,     kProductManager,       kProductGroupManager};
+// The address-book and rule managers go before the accounts their stores
+// reach. The catalogue's managers need no other manager when they go:
+// last, in the order they were built.
+constexpr TSingletonClass kReleaseOrder[] = {
+    kResourceManager,   kConfigManager,      kTempFileManager,
+    kAccountFolderManager, kAccountMailManager, kAccountAddressBookGroupManager,
+    kAccountAddressBookManager, kNameListManager, kMailFilterManager,
+    kAccountManager,    kServerDriver,       kSecretaryManager,
+    kProductManager,    kProductGroupManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 

@@ -122,6 +122,8 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
     EXPECT_EQ(names(lifecycle.Build), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
                                                                 "TAccountManager", "TServerDriver",
                                                                 "TAccountFolderManager", "TAccountMailManager",
+                                                                "TAccountAddressBookGroupManager",
+                                                                "TAccountAddressBookManager",
                                                                 "TNameListManager", "TMailFilterManager",
                                                                 "TSecretaryManager", "TProductManager",
                                                                 "TProductGroupManager"}));
@@ -130,6 +132,8 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
     EXPECT_EQ(names(lifecycle.UnInitCalls), std::vector<std::string>{"TServerDriver.UnInit"});
     EXPECT_EQ(names(lifecycle.Release), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
                                                                   "TAccountFolderManager", "TAccountMailManager",
+                                                                  "TAccountAddressBookGroupManager",
+                                                                  "TAccountAddressBookManager",
                                                                   "TNameListManager", "TMailFilterManager",
                                                                   "TAccountManager", "TServerDriver",
                                                                   "TSecretaryManager", "TProductManager",

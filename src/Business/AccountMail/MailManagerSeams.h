@@ -7,7 +7,11 @@
 class TRcMail;
 class TRcResPath;
 
-// The address book remembers the correspondents of a saved mail.
+// The address book remembers the correspondents of a saved mail: it
+// installs its saver while it is built (nullptr removes it). The mail is
+// stored before this is called, so a failure here is logged, never raised.
+using TMailContactSaver = void (*)(TRcResPath* aFolderResPath, TRcMail* aMail);
+void SetMailContactSaver(TMailContactSaver aSaver);
 void SaveMailContact(TRcResPath* aFolderResPath, TRcMail* aMail);
 
 // The mail id a conversation item names; "" when there is none.

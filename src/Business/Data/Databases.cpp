@@ -103,6 +103,8 @@ std::unique_ptr<TSQLiteDatabase> CreateAccountDatabase(const std::filesystem::pa
             CreateTableIfMissing(*db, "Sign", schema::kSign);
             db->ExecSQL(schema::kAddresBookGroup);
             db->ExecSQL(schema::kAddresBook);
+            for (const char* index : schema::kAddresBookIndexes)
+                db->ExecSQL(index);
             db->ExecSQL(schema::kNameList);
             db->ExecSQL(schema::kSecretary);
             db->ExecSQL(schema::kMailFilter);
@@ -138,6 +140,9 @@ std::unique_ptr<TSQLiteDatabase> OpenAccountDatabase(const std::filesystem::path
         if (index.Eof())
             TTransaction::Run(*db, [&] { db->ExecSQL(schema::kMailTypeDateIndex); });
     }
+    // The address book's indexes came later too; an account without them
+    // gets them once, here.
+    AddAddressBookIndexes(*db);
     return db;
 }
 

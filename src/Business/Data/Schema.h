@@ -32,6 +32,14 @@ inline constexpr const char* kMailIndexes[] = {
 inline constexpr const char* kSign = "Create table [Sign] ([Id] text primary key , [SignName] text)";
 inline constexpr const char* kAddresBookGroup = "create table [AddresBookGroup] (    [Id] text primary key  , [Name] text  , [Createtime] real)";
 inline constexpr const char* kAddresBook = "create table [AddresBook] (    [Id] text primary key  , [GroupId] text  , [LastName] text  , [FirstName] text  , [Company] text  , [Department] text  , [Office] text  , [NickName] text  , [Email] text  , [CompanyWeb] text  , [CompanyTel] text  , [PrivateTel] text  , [Fax] text  , [CompanyAddr] text  , [ZipCode] text  , [CountriesRegions] text  , [Languages] text  , [ProductCategory] text  , [CustomerLevel] text  , [NameCard] blob  , [Memo] text  , [HeadIcon] text  , [QQ] text  , [Birthday] text  , [Relation] text  , [CreateTime] real  , [ModifiedTime] real)";
+// Ours: the address book's duplicate check and the address boxes'
+// suggestions (a prefix of the address, or of last name then first name)
+// are range scans, and a group lists its contacts without a full scan.
+inline constexpr const char* kAddresBookIndexes[] = {
+    "create index [AddresBook_Index_Email] ON [AddresBook]([Email], [CreateTime])",
+    "create index [AddresBook_Index_Name] ON [AddresBook]([LastName], [FirstName], [CreateTime])",
+    "create index [AddresBook_Index_GroupId] ON [AddresBook]([GroupId], [CreateTime])",
+};
 inline constexpr const char* kNameList = "create table [NameList] (    [Id] text primary key  , [UserID] String  , [Name] String  , [EmailAddr] String  , [Type] String)";
 inline constexpr const char* kMailFilter = "create table [MailFilter] (    [Id] text primary key  , [Filter] String)";
 inline constexpr const char* kMailComplex = "create table [MailComplex] (    [Id] text primary key  , [Deleted] integer  , [Promot] Boolean)";

@@ -175,6 +175,17 @@ void AddMissingIndexes(TSQLiteDatabase& aDb, const std::string& aTable, std::spa
     });
 }
 
+void AddAddressBookIndexes(TSQLiteDatabase& aDb)
+{
+    if (!aDb.TableExists("AddresBook"))
+        return;
+    const auto columns = PragmaNames(aDb, "table_info", "AddresBook");
+    for (const char* column : {"Email", "LastName", "FirstName", "GroupId", "CreateTime"})
+        if (!Contains(columns, column))
+            return;
+    AddMissingIndexes(aDb, "AddresBook", schema::kAddresBookIndexes);
+}
+
 void UpdateAccountDataBase(TSQLiteDatabase& aDb)
 {
     UpgradeStep(aDb, "CreateMissingTables", [&] {
@@ -201,6 +212,7 @@ void UpdateAccountDataBase(TSQLiteDatabase& aDb)
                             aQuery.BindDouble(2, now);
                         });
         });
+    AddAddressBookIndexes(aDb);
 
     AddMissingColumns(aDb, "NameList", kNameListColumns);
     AddMissingColumns(aDb, "Sign", kSignColumns);

@@ -24,6 +24,10 @@ void AddMissingColumns(TSQLiteDatabase& aDb, const std::string& aTable, std::spa
 // table is left alone.
 void AddMissingIndexes(TSQLiteDatabase& aDb, const std::string& aTable, std::span<const char* const> aStatements);
 
+// The address book's own indexes, once its table has the columns they
+// index (an older table gets them from the upgrade first).
+void AddAddressBookIndexes(TSQLiteDatabase& aDb);
+
 // The whole account upgrade: missing tables, columns, indexes and the two
 // data fixes.
 void UpdateAccountDataBase(TSQLiteDatabase& aDb);

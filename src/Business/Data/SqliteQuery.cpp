@@ -73,6 +73,13 @@ void TSQLiteUniTable::Step()
         FDb.RaiseError("Error reading rows [" + FSql + "]", rc);
 }
 
+void TSQLiteUniTable::Reset()
+{
+    sqlite3_reset(FStmt);
+    FStarted = false;
+    FEof = false;
+}
+
 bool TSQLiteUniTable::Eof()
 {
     if (!FStarted) {

@@ -52,6 +52,9 @@ public:
 
     bool Eof();
     void Next();
+    // Back to before the first row, bindings kept, to be bound and read
+    // again.
+    void Reset();
     int FieldCount() const;
     bool FieldIsNull(int aColumn);
     std::string FieldAsString(int aColumn);

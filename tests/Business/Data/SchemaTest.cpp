@@ -68,7 +68,7 @@ TEST(SchemaTest, NewAccountDatabaseHoldsExactlyTheStatements)
         {});
     for (std::span<const char* const> group :
          {std::span<const char* const>(kMailIndexes), std::span<const char* const>(kMailComplexFileIndexes),
-          std::span<const char* const>(kConversationIndexes), std::span<const char* const>(kConversationItemIndexes),
+          std::span<const char* const>(kAddresBookIndexes), std::span<const char* const>(kConversationIndexes), std::span<const char* const>(kConversationItemIndexes),
           std::span<const char* const>(kPromoteTemplateItemIndexes),
           std::span<const char* const>(kPromoteTemplateItemImageIndexes)})
         for (const char* index : group) {
@@ -87,8 +87,10 @@ TEST(SchemaTest, NewAccountDatabaseHoldsExactlyTheStatements)
     auto reopened = OpenAccountDatabase(path);
     EXPECT_EQ(SchemaOf(*reopened), expected);
 
-    // An account made before the folder-and-date index gets it when opened.
+    // An account made before the folder-and-date and address-book indexes
+    // gets them when opened.
     reopened->ExecSQL("drop index [Mail_Index_TypeDate]");
+    reopened->ExecSQL("drop index [AddresBook_Index_Email]");
     reopened.reset();
     EXPECT_EQ(SchemaOf(*OpenAccountDatabase(path)), expected);
 }

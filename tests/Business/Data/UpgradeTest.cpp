@@ -94,8 +94,8 @@ TEST_F(UpgradeTest, AnOldFolderIsBroughtUpToDateOnce)
     EXPECT_EQ(ColumnsOf(db, "AddresBook").size(), 27u);
     const auto schemaNow = SchemaOf(db);
     for (const char* index : {"Mail_Index_Date", "Mail_Index_MessageId", "MailComplexFile_Index_Deleted",
-                              "Conversation_Index_ConversationId", "promoteTemplateItem_index_DeleteFlag",
-                              "promoteTemplateItemImage_index_CreateTime"})
+                              "AddresBook_Index_Name", "Conversation_Index_ConversationId",
+                              "promoteTemplateItem_index_DeleteFlag", "promoteTemplateItemImage_index_CreateTime"})
         EXPECT_EQ(schemaNow.count(index), 1u) << index;
 
     TSQLiteUniTable times(db, "select CreateTime, ModifiedTime from AddresBook");

@@ -58,19 +58,23 @@ public:
     }
 };
 
+// Slots the program's domains never take: the stand-in factories stay
+// there whatever domains join the program's table.
+constexpr TResType kListType = static_cast<TResType>(100);
+constexpr TResType kFolderType = static_cast<TResType>(101);
+
 class ResourceManagerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         TResourceManager::BuildInstance(TBusiness::VisitorFactories());
-        // A type the program never gives a factory of its own.
-        RegisterResVisitorFactory(rtPromoteTemplateItemImage, &FAccounts);
-        RegisterResVisitorFactory(rtAccountAddressBookFolder, &FFolders);
+        RegisterResVisitorFactory(kListType, &FAccounts);
+        RegisterResVisitorFactory(kFolderType, &FFolders);
     }
     void TearDown() override
     {
-        UnRegisterResVisitorFactory(rtPromoteTemplateItemImage);
-        UnRegisterResVisitorFactory(rtAccountAddressBookFolder);
+        UnRegisterResVisitorFactory(kListType);
+        UnRegisterResVisitorFactory(kFolderType);
         TResourceManager::ReleaseInstance();
     }
     static std::vector<std::string> Ids(IResVisitor* aVisitor)
@@ -91,18 +95,18 @@ TEST_F(ResourceManagerTest, RegistryErrors)
 {
     // The program's own account factory is there already.
     ExpectMessage([&] { RegisterResVisitorFactory(rtAccount, &FFolders); }, "资源类型(0) 的资源工厂已经注册了");
-    ExpectMessage([&] { RegisterResVisitorFactory(rtPromoteTemplateItemImage, &FFolders); },
-                  "资源类型(23) 的资源工厂已经注册了");
+    ExpectMessage([&] { RegisterResVisitorFactory(kListType, &FFolders); },
+                  "资源类型(100) 的资源工厂已经注册了");
     ExpectMessage([] { RegisterResVisitorFactory(rtTemplate, nullptr); }, "资源工厂不能是 nil");
     ExpectMessage([] { UnRegisterResVisitorFactory(rtTemplate); }, "资源类型(7) 的资源工厂没有注册");
-    EXPECT_EQ(ResVisitorFactoryOf(rtPromoteTemplateItemImage), &FAccounts);
+    EXPECT_EQ(ResVisitorFactoryOf(kListType), &FAccounts);
     EXPECT_EQ(ResVisitorFactoryOf(rtTemplate), nullptr);
 }
 
 TEST_F(ResourceManagerTest, ListingGoesThroughTheTypesFactory)
 {
     auto* manager = TResourceManager::ResourceManager();
-    auto visitor = manager->List(nullptr, rtPromoteTemplateItemImage);
+    auto visitor = manager->List(nullptr, kListType);
     ASSERT_TRUE(visitor);
     EXPECT_EQ(Ids(visitor.Get()), (std::vector<std::string>{"A1", "A2", "A3"}));
     EXPECT_FALSE(visitor->MoveTo(3));
@@ -111,15 +115,15 @@ TEST_F(ResourceManagerTest, ListingGoesThroughTheTypesFactory)
     EXPECT_FALSE(visitor->IsCountChangeAble());
 
     TRcResPath* account = TRcResPath::CreateAndAutoRelease({Id(rtAccount, "A1")});
-    EXPECT_FALSE(manager->List(account, rtPromoteTemplateItemImage));   // this factory lists under the empty path only
+    EXPECT_FALSE(manager->List(account, kListType));   // this factory lists under the empty path only
     EXPECT_FALSE(manager->List(nullptr, rtTemplate));  // nothing registered
     EXPECT_EQ(manager->GetOne(account, rtTemplate), nullptr);
-    EXPECT_EQ(manager->GetOne(account, rtPromoteTemplateItemImage), nullptr);   // no standard child
+    EXPECT_EQ(manager->GetOne(account, kListType), nullptr);   // no standard child
 
     std::vector<std::string> seen;
-    manager->List(nullptr, rtPromoteTemplateItemImage, [&](TRcResId* aId) { seen.push_back(aId->Id()); });
+    manager->List(nullptr, kListType, [&](TRcResId* aId) { seen.push_back(aId->Id()); });
     manager->List(nullptr, rtTemplate, [&](TRcResId* aId) { seen.push_back(aId->Id()); });
-    manager->List(nullptr, rtPromoteTemplateItemImage, std::function<void(TRcResId*)>());
+    manager->List(nullptr, kListType, std::function<void(TRcResId*)>());
     EXPECT_EQ(seen, (std::vector<std::string>{"A1", "A2", "A3"}));
 }
 
@@ -127,25 +131,25 @@ TEST_F(ResourceManagerTest, SingletonsListFormsAndOperations)
 {
     auto* manager = TResourceManager::ResourceManager();
     TRcResPath* account = TRcResPath::CreateAndAutoRelease({Id(rtAccount, "A1")});
-    TRcResPath* folder = manager->GetOne(account, rtAccountAddressBookFolder);
+    TRcResPath* folder = manager->GetOne(account, kFolderType);
     ASSERT_NE(folder, nullptr);
     EXPECT_EQ(folder->ToString(), "\\Account:A1\\AccAddrFolder:Folder");
-    auto single = manager->List(account, rtAccountAddressBookFolder);
+    auto single = manager->List(account, kFolderType);
     EXPECT_EQ(Ids(single.Get()), std::vector<std::string>{"Folder"});
 
     auto ids = TRcResIdList::CreateAndAutoRelease();
     ids->Add(Id(rtAccountAddressBookFolder, "F"));
-    EXPECT_EQ(Ids(manager->List(rtAccountAddressBookFolder, ids).Get()), std::vector<std::string>{"F"});
-    EXPECT_THROW(manager->List(rtPromoteTemplateItemImage, ids), EAbstractError);
+    EXPECT_EQ(Ids(manager->List(kFolderType, ids).Get()), std::vector<std::string>{"F"});
+    EXPECT_THROW(manager->List(kListType, ids), EAbstractError);
     EXPECT_FALSE(manager->List(rtTemplate, ids));
 
     auto operation = MakeRc<TRcAccountMailListOpertionImpl>();
     operation->FSortMode = amlosmSize;
-    manager->List(nullptr, rtPromoteTemplateItemImage, operation.Get());
+    manager->List(nullptr, kListType, operation.Get());
     EXPECT_TRUE(FAccounts.SawMailOperation);
     EXPECT_EQ(FAccounts.SeenSortMode, amlosmSize);
     auto contacts = MakeRc<TRcContactsListOpertionImpl>("全部联系人", "未分组");
-    manager->List(nullptr, rtPromoteTemplateItemImage, contacts.Get());
+    manager->List(nullptr, kListType, contacts.Get());
     EXPECT_FALSE(FAccounts.SawMailOperation);
 }
 
@@ -153,7 +157,7 @@ TEST_F(ResourceManagerTest, ScreensBuildTheirOwnVisitors)
 {
     auto base = MakeRc<TResVisitorBase>();
     base->Add(Id(rtAccount, "X"));
-    base->AddResidList(TResourceManager::ResourceManager()->List(nullptr, rtPromoteTemplateItemImage).Get());
+    base->AddResidList(TResourceManager::ResourceManager()->List(nullptr, kListType).Get());
     EXPECT_EQ(base->Remove(Id(rtAccount, "A2")), 2);
     EXPECT_EQ(Ids(base.Get()), (std::vector<std::string>{"X", "A1", "A3"}));
 
