@@ -4,7 +4,10 @@
 
 #include "Runtime/Singleton.h"
 
+#include <functional>
+
 class TfrmMain;
+class TUiForm;
 
 class TUi : public TSingletonManager {
 public:
@@ -21,6 +24,13 @@ public:
 
     static void Init();
     static void UnInit();
+
+    // The start-up update check. Asks the update server on a worker thread
+    // (the window never waits on the network) and answers aThen on the GUI
+    // thread through aForm: true when an update was handed to the
+    // configured updater, which then runs and this program ends. Nothing is
+    // asked for the version "<none>" or without a configured updater.
+    static void ApplicateUpdateProcess(TUiForm& aForm, std::function<void(bool aStarted)> aThen);
 
     // The data-file upgrade of this run's data folder; errors go on.
     static bool DataBaseUpdate();

@@ -12,6 +12,12 @@
 #include "Data/DataFolder.h"
 #include "Data/DataFolderClear.h"
 #include "Data/TempFileManager.h"
+#include "Marketing/ConversationItemManager.h"
+#include "Marketing/ConversationManager.h"
+#include "Marketing/ConversationVisitorFactories.h"
+#include "Marketing/LetterManager.h"
+#include "Marketing/StationeryVisitorFactories.h"
+#include "Marketing/TemplateManager.h"
 #include "Marketing/MarketingVisitorFactories.h"
 #include "Marketing/ProductGroupManager.h"
 #include "Marketing/ProductManager.h"
@@ -21,6 +27,7 @@
 #include "Rules/RulesVisitorFactories.h"
 #include "Rules/SecretaryManager.h"
 #include "Server/ServerDriver.h"
+#include "Update/AppUpdateManager.h"
 #include "Runtime/Log.h"
 #include "Runtime/ProgramPaths.h"
 
@@ -39,7 +46,13 @@ const TAccountAddressBookResVisitorFactory kAddressBookFactory;
 const TBlackNameListResVisitorFactory kBlackNameListFactory;
 const TWhiteNameListResVisitorFactory kWhiteNameListFactory;
 const TSubjectFilterResVisitorFactory kSubjectFilterFactory;
+const TTemplateFolderResVisitorFactory kTemplateFolderFactory;
+const TTemplateResVisitorFactory kTemplateFactory;
+const TLetterFolderResVisitorFactory kLetterFolderFactory;
+const TLetterResVisitorFactory kLetterFactory;
 const TSecretaryResVisitorFactory kSecretaryFactory;
+const TConversationListResVisitorFactory kConversationFactory;
+const TConversationItemListResVisitorFactory kConversationItemFactory;
 const TProductGroupResVisitorFactory kProductGroupFactory;
 const TProductResVisitorFactory kProductFactory;
 const TProductImageResVisitorFactory kProductImageFactory;
@@ -53,11 +66,17 @@ const TResVisitorFactoryEntry kVisitorFactories[] = {
     {rtAccountAddressBookFolder, &kAddressBookFolderFactory},
     {rtAccountAddressBookGroup, &kAddressBookGroupFactory},
     {rtAccountAddressBook, &kAddressBookFactory},
+    {rtTemplateFolder, &kTemplateFolderFactory},
+    {rtTemplate, &kTemplateFactory},
+    {rtLetterFolder, &kLetterFolderFactory},
+    {rtLetter, &kLetterFactory},
     {rtBlackNameList, &kBlackNameListFactory},
     {rtWhiteNameList, &kWhiteNameListFactory},
     {rtFilter, &kSubjectFilterFactory},
     {rtSigin, &kSignFactory},
     {rtSecretary, &kSecretaryFactory},
+    {rtConversation, &kConversationFactory},
+    {rtConversationItems, &kConversationItemFactory},
     {rtProductGroup, &kProductGroupFactory},
     {rtProduct, &kProductFactory},
     {rtProductImage, &kProductImageFactory},
@@ -80,25 +99,53 @@ constexpr TSingletonClass kAccountAddressBookGroupManager =
     SingletonClassOf<TAccountAddressBookGroupManager>("TAccountAddressBookGroupManager");
 constexpr TSingletonClass kAccountAddressBookManager =
     SingletonClassOf<TAccountAddressBookManager>("TAccountAddressBookManager");
+constexpr TSingletonClass kAppUpdateManager = SingletonClassOf<TAppUpdateManager>("TAppUpdateManager");
 constexpr TSingletonClass kNameListManager = SingletonClassOf<TNameListManager>("TNameListManager");
 constexpr TSingletonClass kMailFilterManager = SingletonClassOf<TMailFilterManager>("TMailFilterManager");
 constexpr TSingletonClass kSecretaryManager = SingletonClassOf<TSecretaryManager>("TSecretaryManager");
+constexpr TSingletonClass kTemplateManager = SingletonClassOf<TTemplateManager>("TTemplateManager");
+constexpr TSingletonClass kLetterManager = SingletonClassOf<TLetterManager>("TLetterManager");
+constexpr TSingletonClass kConversationManager = SingletonClassOf<TConversationManager>("TConversationManager");
+constexpr TSingletonClass kConversationItemManager =
+    SingletonClassOf<TConversationItemManager>("TConversationItemManager");
 constexpr TSingletonClass kProductManager = SingletonClassOf<TProductManager>("TProductManager");
 constexpr TSingletonClass kProductGroupManager = SingletonClassOf<TProductGroupManager>("TProductGroupManager");
 
 // The managers join these tables as they are built.
 constexpr TSingletonClass kBuildOrder[] = {
-    kResourceManager,      kConfigManager,     kTempFileManager,
-    kAccountManager,       kServerDriver,      kAccountFolderManager,
-    kAccountMailManager,   kAccountAddressBookGroupManager, kAccountAddressBookManager,
-    kNameListManager,      kMailFilterManager, kSecretaryManager,
-    kProductManager,       kProductGroupManager};
+    kResourceManager,         kConfigManager,
+    kTempFileManager,         kAccountManager,
+    kServerDriver,            kAccountFolderManager,
+    kAccountMailManager,      kAccountAddressBookGroupManager,
+    kAccountAddressBookManager, kTemplateManager,
+    kAppUpdateManager,        kNameListManager,
+    kMailFilterManager,       kLetterManager,
+    kSecretaryManager,        kConversationManager,
+    kConversationItemManager, kProductManager,
+    kProductGroupManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
     {"TAccountMailManager.SweepMailFiles",
      [] {
          if (TAccountMailManager* manager = TAccountMailManager::AccountMailManager())
              manager->SweepMailFiles();
+     }},
+    {"TTemplateManager.Init",
+     [] {
+         if (TTemplateManager* manager = TTemplateManager::TemplateManager())
+             manager->Init();
+     }},
+    {"TLetterManager.Init",
+     [] {
+         if (TLetterManager* manager = TLetterManager::LetterManager())
+             manager->Init();
+     }},
+    // An account whose conversations were never indexed whole gets its
+    // index before any mail job can add to it.
+    {"TConversationManager.Init",
+     [] {
+         if (TConversationManager* manager = TConversationManager::ConversationManager())
+             manager->Init();
      }},
     {"TServerDriver.Init",
      [] {
@@ -114,17 +161,24 @@ constexpr TBusinessCall kUnInitCallTable[] = {
          if (TServerDriver* driver = TServerDriver::ServerDriver())
              driver->UnInit();
      }},
+    {"TTemplateManager.UnInit",
+     [] {
+         if (TTemplateManager* manager = TTemplateManager::TemplateManager())
+             manager->UnInit();
+     }},
 };
 constexpr std::span<const TBusinessCall> kUnInitCalls{kUnInitCallTable};
-// The address-book and rule managers go before the accounts their stores
-// reach. The catalogue's managers need no other manager when they go:
-// last, in the order they were built.
+// Managers left out here (the conversation and product catalogue managers)
+// are released last, the last built first.
 constexpr TSingletonClass kReleaseOrder[] = {
-    kResourceManager,   kConfigManager,      kTempFileManager,
-    kAccountFolderManager, kAccountMailManager, kAccountAddressBookGroupManager,
-    kAccountAddressBookManager, kNameListManager, kMailFilterManager,
-    kAccountManager,    kServerDriver,       kSecretaryManager,
-    kProductManager,    kProductGroupManager};
+    kResourceManager,         kConfigManager,
+    kTempFileManager,         kAccountFolderManager,
+    kAccountMailManager,      kAccountAddressBookGroupManager,
+    kAccountAddressBookManager, kAccountManager,
+    kTemplateManager,         kServerDriver,
+    kAppUpdateManager,        kNameListManager,
+    kMailFilterManager,       kLetterManager,
+    kSecretaryManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 
 #include "Resource/ResourceManager.h"
 #include "Runtime/Singleton.h"
@@ -45,6 +46,14 @@ public:
     // Removes the user's data; refused with "业务层已经初始化了，不能清除数据！"
     // while the business layer is built.
     static void ClearDataPathAllData();
+
+    // A display text for what the path names, by the type of its last
+    // identifier ("<nil>", "不存在", "<错误资源类型>" and the like when
+    // there is nothing to name).
+    static std::string ResourceToString(TRcResPath* aResPath);
+    // The whole path for a log line: each element's display text in
+    // quotes, joined with " -> ".
+    static std::string PesPathToGoodString(TRcResPath* aResPath);
 
     // Whether the configuration asks for the data to be cleared at exit
     // after a data-version error.

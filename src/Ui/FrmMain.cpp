@@ -9,6 +9,7 @@
 #include "Business/Data/ConfigManager.h"
 #include "Business/Data/DataFolder.h"
 #include "Business/Data/DataUpgrade.h"
+#include "Business/Marketing/ConversationManager.h"
 #include "Business/Server/ServerDriver.h"
 #include "Runtime/Log.h"
 #include "Runtime/TextFormat.h"
@@ -111,6 +112,10 @@ bool TfrmMain::Init()
     const bool upgraded = RunDataUpgrade(CurrentDataPath());
     if (!upgraded)
         TLog::O(lolError, "数据升级失败，程序将结束");
+    // Accounts whose conversation tables the upgrade has just made get
+    // their index now, before any receiving job is switched on.
+    if (TConversationManager* conversations = TConversationManager::ConversationManager())
+        conversations->Init();
 
     FAccountObserver = MakeRc<TAccountObserver>(*this);
     FAccountMailObserver = MakeRc<TAccountMailObserver>(*this);
@@ -271,10 +276,18 @@ void TfrmMain::ShowFromTray()
 
 void TfrmMain::DeferredStartupCheck()
 {
-    // The update check joins here once it exists; then the platform hears
+    // The update check first; when it starts no update, the platform hears
     // which accounts this client has (once its requests exist).
-    if (!FCurrAccountResPath)
-        ShowMissingWindow("还没有邮件账户。新建账户窗口还在建设中，请先用 quillmar-cli account add 添加账户。");
+    const auto then = [this](bool aStarted) {
+        if (aStarted)
+            return;
+        if (!FCurrAccountResPath)
+            ShowMissingWindow("还没有邮件账户。新建账户窗口还在建设中，请先用 quillmar-cli account add 添加账户。");
+    };
+    if (FUpdateProcess)
+        FUpdateProcess(then);
+    else
+        then(false);
 }
 
 void TfrmMain::ShowMailWindow()

@@ -55,6 +55,10 @@ public:
     bool HidesToTray() const;
     // Quits the program (the tray menu's "退出").
     void SetOnQuit(std::function<void()> aProc) { FOnQuit = std::move(aProc); }
+    // The start-up update check: called once after start with what to do
+    // next (false: no update was started). Without it there is none.
+    using TUpdateProcess = std::function<void(std::function<void(bool aStarted)> aThen)>;
+    void SetUpdateProcess(TUpdateProcess aProc) { FUpdateProcess = std::move(aProc); }
     // Shows the send/receive progress (the tray menu's "立即收发邮件").
     void SetOnShowProgress(std::function<void()> aProc) { FOnShowProgress = std::move(aProc); }
     // Receives and sends the current account's mail now, before the
@@ -86,6 +90,7 @@ private:
     std::unique_ptr<TDuTrayIcon> FTray;
     std::unique_ptr<TFrmMainCutUser> FChooser;
     std::function<void()> FOnQuit;
+    TUpdateProcess FUpdateProcess;
     std::function<void()> FOnShowProgress;
     bool FInited = false;
 };

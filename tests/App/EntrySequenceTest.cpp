@@ -1,5 +1,6 @@
 // The client as a user starts it: the real binary in a folder of its own,
 // with its own HOME and XDG folders, so runs never share a lock or data.
+#include "Support/FakeServerEnvironment.h"
 #include "Support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -222,6 +223,7 @@ TEST(EntrySequenceTest, NormalRunLogsEveryPhaseAndStopsOnTerm)
                                       "展现层初始化",
                                       "主窗体初始化",
                                       "设置程序标题 Quillmar客户端V4.0.0",
+                                      "应用程序升级测试...",
                                       "主窗口已显示",
                                       "程序收到信号 15，退出消息循环",
                                       "程序运行循环执行后 反初始化",
@@ -351,6 +353,54 @@ TEST(EntrySequenceTest, LogSwitchesOverrideTheConfiguration)
         EXPECT_EQ(TSandbox::WaitExit(unknown.Start({"-LogOutLevel=Verbose", "-ClearAllData"}), 20s), 0);
         const auto lines = unknown.LogLines();
         EXPECT_NE(std::find(lines.begin(), lines.end(), "程序启动"), lines.end()) << Joined(lines);
+    }
+}
+
+// A newer version published on the update server is handed to the
+// configured updater, which runs with its hand-over file, and the client
+// ends; a package whose checksum is wrong is never handed over.
+TEST(EntrySequenceTest, ANewerVersionGoesToTheConfiguredUpdater)
+{
+    TFakeMakerServer* server = TFakeServerEnvironment::Server();
+    for (const bool goodChecksum : {false, true}) {
+        SCOPED_TRACE(goodChecksum ? "checksum right" : "checksum wrong");
+        server->Reset();
+        TSandbox sandbox;
+        const fs::path updater = sandbox.Prog() / "updater.sh";
+        std::ofstream(updater) << "#!/bin/sh\ncp \"$1\" \"$1.seen\"\n";
+        fs::permissions(updater, fs::perms::owner_all);
+        sandbox.WriteConfig("[Log]\nLogToMode=File\nLogOutLevel=Info\n[Application]\nVersion=v4.0.0 Build 1203\n"
+                            "Updater=updater.sh\n[NorvelServer]\nAppUpdateServerUrl=" +
+                            server->BaseUrl() + "\n");
+        const std::string package = server->StoreFile("package");
+        const std::string sha =
+            goodChecksum ? "bc4a71180870f7945155fbb02f4b0a2e3faa2a62d6d31b7039013055ed19869a" : std::string(64, 'a');
+        server->Script("/Update/info.json",
+                       {TScriptedReply::Text(R"({"VersionList": [{"Version": "v4.0.1 Build 1300", "ShortDescribe": )"
+                                             R"("新版", "SetupUrl": ")" + package + R"(", "SHA256": ")" + sha +
+                                             R"("}]})")});
+        const pid_t pid = sandbox.Start({});
+        const fs::path handOver = sandbox.DefaultDataFolder() / "Update" / "AppUpgrade.json";
+        if (goodChecksum) {
+            EXPECT_EQ(TSandbox::WaitExit(pid), 0) << Joined(sandbox.LogLines()) << sandbox.Output();
+            EXPECT_TRUE(sandbox.WaitForLine("发现新版本(v4.0.1 Build 1300)。", 1s));
+            const auto deadline = std::chrono::steady_clock::now() + 10s;
+            while (!fs::exists(handOver.string() + ".seen") && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(20ms);
+            ASSERT_TRUE(fs::exists(handOver.string() + ".seen")) << Joined(sandbox.LogLines());
+            std::ifstream in(handOver.string() + ".seen");
+            const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            EXPECT_NE(text.find(server->BaseUrl() + "Update/Install/" + package), std::string::npos) << text;
+            EXPECT_NE(text.find("\\u65b0\\u7248"), std::string::npos) << text;
+        } else {
+            ASSERT_TRUE(sandbox.WaitForLine("主窗口已显示")) << Joined(sandbox.LogLines());
+            EXPECT_TRUE(sandbox.WaitForLine("升级安装包校验失败：" + server->BaseUrl() + "Update/Install/" + package))
+                << Joined(sandbox.LogLines());
+            ::kill(pid, SIGTERM);
+            EXPECT_EQ(TSandbox::WaitExit(pid), 0);
+            EXPECT_FALSE(fs::exists(handOver));
+            EXPECT_FALSE(fs::exists(sandbox.DefaultDataFolder() / "Update" / "Install" / package));
+        }
     }
 }
 

@@ -119,25 +119,26 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
         return out;
     };
     const auto& lifecycle = TBusiness::Lifecycle();
-    EXPECT_EQ(names(lifecycle.Build), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
-                                                                "TAccountManager", "TServerDriver",
-                                                                "TAccountFolderManager", "TAccountMailManager",
-                                                                "TAccountAddressBookGroupManager",
-                                                                "TAccountAddressBookManager",
-                                                                "TNameListManager", "TMailFilterManager",
-                                                                "TSecretaryManager", "TProductManager",
-                                                                "TProductGroupManager"}));
+    EXPECT_EQ(names(lifecycle.Build),
+              (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager", "TAccountManager",
+                                        "TServerDriver", "TAccountFolderManager", "TAccountMailManager",
+                                        "TAccountAddressBookGroupManager", "TAccountAddressBookManager",
+                                        "TTemplateManager", "TAppUpdateManager", "TNameListManager",
+                                        "TMailFilterManager", "TLetterManager", "TSecretaryManager",
+                                        "TConversationManager", "TConversationItemManager",
+                                        "TProductManager", "TProductGroupManager"}));
     EXPECT_EQ(names(lifecycle.InitCalls),
-              (std::vector<std::string>{"TAccountMailManager.SweepMailFiles", "TServerDriver.Init"}));
-    EXPECT_EQ(names(lifecycle.UnInitCalls), std::vector<std::string>{"TServerDriver.UnInit"});
-    EXPECT_EQ(names(lifecycle.Release), (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
-                                                                  "TAccountFolderManager", "TAccountMailManager",
-                                                                  "TAccountAddressBookGroupManager",
-                                                                  "TAccountAddressBookManager",
-                                                                  "TNameListManager", "TMailFilterManager",
-                                                                  "TAccountManager", "TServerDriver",
-                                                                  "TSecretaryManager", "TProductManager",
-                                                                  "TProductGroupManager"}));
+              (std::vector<std::string>{"TAccountMailManager.SweepMailFiles", "TTemplateManager.Init",
+                                        "TLetterManager.Init", "TConversationManager.Init", "TServerDriver.Init"}));
+    EXPECT_EQ(names(lifecycle.UnInitCalls),
+              (std::vector<std::string>{"TServerDriver.UnInit", "TTemplateManager.UnInit"}));
+    EXPECT_EQ(names(lifecycle.Release),
+              (std::vector<std::string>{"TResourceManager", "TConfigManager", "TTempFileManager",
+                                        "TAccountFolderManager", "TAccountMailManager",
+                                        "TAccountAddressBookGroupManager", "TAccountAddressBookManager",
+                                        "TAccountManager", "TTemplateManager", "TServerDriver", "TAppUpdateManager",
+                                        "TNameListManager", "TMailFilterManager", "TLetterManager",
+                                        "TSecretaryManager"}));
 }
 
 } // namespace

@@ -289,6 +289,7 @@ TFakeMakerServer::TFakeMakerServer()
     RegisterPlatformRoutes(*this);
     RegisterFileServerRoutes(*this);
     RegisterTranslationRoutes(*this);
+    RegisterUpdateRoutes(*this);
 }
 
 TFakeMakerServer::~TFakeMakerServer()
@@ -355,6 +356,15 @@ int TFakeMakerServer::Port() const
 std::string TFakeMakerServer::BaseUrl() const
 {
     return "http://" + FImpl->Host + ":" + std::to_string(FImpl->Port) + "/";
+}
+
+void TFakeMakerServer::AddPrefixRoute(const std::string& aPrefix, TFakeHandler aHandler)
+{
+    TImpl* impl = FImpl.get();
+    impl->Server.Get(RegexEscape(aPrefix) + "[^/]+",
+                     [impl, aHandler](const httplib::Request& aRequest, httplib::Response& aResponse) {
+                         impl->Serve(aRequest, aResponse, TFakeRequest{}, aHandler);
+                     });
 }
 
 void TFakeMakerServer::AddRoute(const std::string& aMethod, const std::string& aPath, TFakeHandler aHandler)

@@ -132,6 +132,9 @@ public:
 
     // Adds a route; the path is matched exactly (no patterns).
     void AddRoute(const std::string& aMethod, const std::string& aPath, TFakeHandler aHandler);
+    // Adds a GET route for every path that is aPrefix and one more
+    // component.
+    void AddPrefixRoute(const std::string& aPrefix, TFakeHandler aHandler);
     // Adds a POST route for multipart uploads: the parts are read as they
     // arrive, and each file part goes straight into a new file of the
     // store under an id the server makes (its value is not kept in memory).
@@ -170,3 +173,4 @@ void RegisterTestRoutes(TFakeMakerServer& aServer);
 void RegisterPlatformRoutes(TFakeMakerServer& aServer);
 void RegisterFileServerRoutes(TFakeMakerServer& aServer);
 void RegisterTranslationRoutes(TFakeMakerServer& aServer);
+void RegisterUpdateRoutes(TFakeMakerServer& aServer);

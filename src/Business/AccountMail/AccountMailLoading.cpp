@@ -1,7 +1,7 @@
 #include "AccountMailManager.h"
 
 #include "AccountMailTarget.h"
-#include "MailManagerSeams.h"
+#include "MailConversationHooks.h"
 #include "Business/Data/SqliteDatabase.h"
 
 using namespace mailstore;

@@ -2,6 +2,7 @@
 
 #include "AccountMailTarget.h"
 #include "MailComplex.h"
+#include "MailConversationHooks.h"
 #include "Business/Data/SqliteDatabase.h"
 #include "Business/Mime/ComposeHeaders.h"
 #include "Business/Mime/MessageIo.h"
@@ -131,6 +132,9 @@ void TAccountMailManager::QueueMassMailing(TRcResPath* aDraftResPath, TRcResPath
     Swallowed("DeleteMailComplex", [&] {
         TSqliteDbMail::DeleteMailComplex(*sendingFolder->Account, sendingFolder->Account.MailsPath());
     });
+    for (TReceivedMail& entry : copies)
+        MailKeptForConversations(sendingPath->Append(entry.Mail->ResId()), entry.Mail.Get());
+    MailGoneForConversations(aDraftResPath);
     FObservable->NotifyChanged(aDraftResPath->ParentPath());
     FObservable->NotifyChanged(sendingPath);
 }

@@ -1,6 +1,7 @@
 #include "AccountMailManager.h"
 
 #include "AccountMailTarget.h"
+#include "MailConversationHooks.h"
 #include "Business/Data/SqliteDatabase.h"
 
 using namespace mailstore;
@@ -33,6 +34,7 @@ void TAccountMailManager::RemoveFromFolders(TRcResPath* aMailResPath, bool aDire
         // file that cannot go now stays marked and goes with a later sweep,
         // and the lists must still hear of the delete.
         Swallowed("DeleteMailComplex", [&] { TSqliteDbMail::DeleteMailComplex(**account, account->MailsPath()); });
+        MailGoneForConversations(aMailResPath);
     }
     if (TRcResPath* folder = FolderPathOfCode(aMailResPath, *stored))
         FObservable->NotifyChanged(folder);
@@ -67,6 +69,7 @@ bool TAccountMailManager::MoveMail(TRcResPath* aMailResPath, TRcResPath* aNewFol
     });
     if (!moved)
         return false;
+    MailKeptForConversations(aNewFolderResPath->Append(aMailResPath->Last()), nullptr);
     FObservable->NotifyChanged(aMailResPath->ParentPath());
     FObservable->NotifyChanged(aNewFolderResPath);
     return true;
@@ -103,6 +106,8 @@ void TAccountMailManager::MoveMails(TRcResPathList* aMailResPaths, TRcResPath* a
     });
     if (aMoved)
         aMoved->AddList(moved.Get());
+    for (TRcResPath* path : *moved)
+        MailKeptForConversations(path, nullptr);
     if (*oldType != aftReceiving)
         FObservable->NotifyChanged(oldFolder);
     if (target->Type != aftReceiving)
@@ -118,6 +123,8 @@ bool TAccountMailManager::MoveMailToInBox(TRcResPath* aResPath, TRcMail* aMail)
         TSqliteDbMail::SetFolderCode(**account, aMail->ResId()->Id(), *FolderCodeOf(aftInBox));
     });
     MarkMovedTo(aMail, *FolderCodeOf(aftInBox));
+    if (TRcResPath* inbox = StandardFolder(aResPath, aftInBox))
+        MailKeptForConversations(inbox->Append(aMail->ResId()), aMail);
     if (TRcResPath* parent = aResPath->ParentPath())
         FObservable->NotifyChanged(parent);
     if (TRcResPath* inbox = StandardFolder(aResPath, aftInBox))

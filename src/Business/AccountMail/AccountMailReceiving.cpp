@@ -1,6 +1,7 @@
 #include "AccountMailManager.h"
 
 #include "AccountMailTarget.h"
+#include "MailConversationHooks.h"
 #include "MailManagerSeams.h"
 #include "Business/Data/SqliteDatabase.h"
 #include "Runtime/Errors.h"
@@ -59,6 +60,7 @@ void TAccountMailManager::SaveReceivedMails(TRcResPath* aFolderResPath, std::vec
         if (aSaved)
             aSaved->Add(mailPath);
         SaveMailContact(aFolderResPath, aMails[i].Mail.Get());
+        MailKeptForConversations(mailPath, aMails[i].Mail.Get());
         any = true;
     }
     if (any)

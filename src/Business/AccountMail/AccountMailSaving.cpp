@@ -1,6 +1,7 @@
 #include "AccountMailManager.h"
 
 #include "AccountMailTarget.h"
+#include "MailConversationHooks.h"
 #include "MailManagerSeams.h"
 #include "Business/Data/SqliteDatabase.h"
 #include "Runtime/GuidId.h"
@@ -27,6 +28,7 @@ TRcResPath* TAccountMailManager::Save(const TMailFolder& aFolder, TRcResPath* aF
     TRcResPath* mailPath = aFolderResPath->Append(aMail->ResId());
     if (!aTranslate)
         SaveMailContact(aFolderResPath, aMail);
+    MailKeptForConversations(mailPath, aMail);
     if (existed)
         FObservable->NotifyContentChanged(mailPath);
     if (!existed || aTranslate)

@@ -27,8 +27,3 @@ void SaveMailContact(TRcResPath* aFolderResPath, TRcMail* aMail)
         TLog::O(lolWorn, "邮件联系人没有存入地址簿：%s", {e.what()});
     }
 }
-
-std::string ConversationItemMailId(TRcResPath*)
-{
-    return {};
-}

@@ -13,6 +13,3 @@ class TRcResPath;
 using TMailContactSaver = void (*)(TRcResPath* aFolderResPath, TRcMail* aMail);
 void SetMailContactSaver(TMailContactSaver aSaver);
 void SaveMailContact(TRcResPath* aFolderResPath, TRcMail* aMail);
-
-// The mail id a conversation item names; "" when there is none.
-std::string ConversationItemMailId(TRcResPath* aItemResPath);

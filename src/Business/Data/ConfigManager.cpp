@@ -119,6 +119,15 @@ void TConfigManager::Load()
     SetDebugSwitch(debug);
 }
 
+std::filesystem::path TConfigManager::UpdaterProgram() const
+{
+    const std::string updater = Trimmed(FUpdater);
+    if (updater.empty())
+        return {};
+    const std::filesystem::path path(updater);
+    return path.is_absolute() ? path : FProgramFolder / path;
+}
+
 void TConfigManager::ReadBaseConfig(const TIniFile& aIni)
 {
     OverrideString(aIni, "NorvelServer", "Url", FNorvelServerUrl);
@@ -129,6 +138,7 @@ void TConfigManager::ReadBaseConfig(const TIniFile& aIni)
     if (auto flag = aIni.Find("Application", "BaseDataPath"))
         FBaseDataPathFlag = AsciiLower(*flag);
     OverrideString(aIni, "Application", "Version", FApplicationVersion);
+    OverrideString(aIni, "Application", "Updater", FUpdater);
     OverrideString(aIni, "Application", "NorvelContactInformationUrl", FNorvelContactInformationUrl);
     OverrideString(aIni, "Application", "AppLanguage", FQuillmarLanguage);
     ReadListSections(aIni, true);

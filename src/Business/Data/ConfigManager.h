@@ -69,6 +69,10 @@ public:
     const std::string& TavroServerUrl() const { return FTavroServerUrl; }
     int NorvelMailSizeLimit() const { return FNorvelMailSizeLimit; }
     const std::string& ApplicationVersion() const { return FApplicationVersion; }
+    // The program that installs an update ([Application] Updater, beside
+    // the program unless absolute); empty when none is configured, and
+    // then no update is ever run.
+    std::filesystem::path UpdaterProgram() const;
     const std::string& NorvelContactInformationUrl() const { return FNorvelContactInformationUrl; }
     const std::string& MainFormTitle() const { return FMainFormTitle; }
     const std::string& QuillmarLanguage() const { return FQuillmarLanguage; }
@@ -165,6 +169,7 @@ private:
     TRcRef<TConfigObservable> FObservable;
     int FNorvelMailSizeLimit = 5;
     std::string FApplicationVersion;
+    std::string FUpdater;
     std::vector<std::string> FProductCategoryList;
     std::vector<std::string> FCustomerLevelList;
     std::vector<std::string> FTemplateList;

@@ -62,6 +62,7 @@ public:
 // there whatever domains join the program's table.
 constexpr TResType kListType = static_cast<TResType>(100);
 constexpr TResType kFolderType = static_cast<TResType>(101);
+constexpr TResType kUnlistedType = static_cast<TResType>(102);   // never registered
 
 class ResourceManagerTest : public ::testing::Test {
 protected:
@@ -97,10 +98,10 @@ TEST_F(ResourceManagerTest, RegistryErrors)
     ExpectMessage([&] { RegisterResVisitorFactory(rtAccount, &FFolders); }, "资源类型(0) 的资源工厂已经注册了");
     ExpectMessage([&] { RegisterResVisitorFactory(kListType, &FFolders); },
                   "资源类型(100) 的资源工厂已经注册了");
-    ExpectMessage([] { RegisterResVisitorFactory(rtTemplate, nullptr); }, "资源工厂不能是 nil");
-    ExpectMessage([] { UnRegisterResVisitorFactory(rtTemplate); }, "资源类型(7) 的资源工厂没有注册");
+    ExpectMessage([] { RegisterResVisitorFactory(kUnlistedType, nullptr); }, "资源工厂不能是 nil");
+    ExpectMessage([] { UnRegisterResVisitorFactory(kUnlistedType); }, "资源类型(102) 的资源工厂没有注册");
     EXPECT_EQ(ResVisitorFactoryOf(kListType), &FAccounts);
-    EXPECT_EQ(ResVisitorFactoryOf(rtTemplate), nullptr);
+    EXPECT_EQ(ResVisitorFactoryOf(kUnlistedType), nullptr);
 }
 
 TEST_F(ResourceManagerTest, ListingGoesThroughTheTypesFactory)
@@ -116,13 +117,13 @@ TEST_F(ResourceManagerTest, ListingGoesThroughTheTypesFactory)
 
     TRcResPath* account = TRcResPath::CreateAndAutoRelease({Id(rtAccount, "A1")});
     EXPECT_FALSE(manager->List(account, kListType));   // this factory lists under the empty path only
-    EXPECT_FALSE(manager->List(nullptr, rtTemplate));  // nothing registered
-    EXPECT_EQ(manager->GetOne(account, rtTemplate), nullptr);
+    EXPECT_FALSE(manager->List(nullptr, kUnlistedType));  // nothing registered
+    EXPECT_EQ(manager->GetOne(account, kUnlistedType), nullptr);
     EXPECT_EQ(manager->GetOne(account, kListType), nullptr);   // no standard child
 
     std::vector<std::string> seen;
     manager->List(nullptr, kListType, [&](TRcResId* aId) { seen.push_back(aId->Id()); });
-    manager->List(nullptr, rtTemplate, [&](TRcResId* aId) { seen.push_back(aId->Id()); });
+    manager->List(nullptr, kUnlistedType, [&](TRcResId* aId) { seen.push_back(aId->Id()); });
     manager->List(nullptr, kListType, std::function<void(TRcResId*)>());
     EXPECT_EQ(seen, (std::vector<std::string>{"A1", "A2", "A3"}));
 }
@@ -141,7 +142,7 @@ TEST_F(ResourceManagerTest, SingletonsListFormsAndOperations)
     ids->Add(Id(rtAccountAddressBookFolder, "F"));
     EXPECT_EQ(Ids(manager->List(kFolderType, ids).Get()), std::vector<std::string>{"F"});
     EXPECT_THROW(manager->List(kListType, ids), EAbstractError);
-    EXPECT_FALSE(manager->List(rtTemplate, ids));
+    EXPECT_FALSE(manager->List(kUnlistedType, ids));
 
     auto operation = MakeRc<TRcAccountMailListOpertionImpl>();
     operation->FSortMode = amlosmSize;

@@ -1,0 +1,356 @@
+// The conversation index builders of TSqliteDbConversation: adding one
+// mail, taking one out, rebuilding an account's index whole.
+#include "Conversation.h"
+
+#include "Business/AccountMail/Mail.h"
+#include "Business/Data/SqliteQuery.h"
+#include "Business/Mime/AddressList.h"
+#include "ConversationAccountDb.h"
+#include "ConversationItem.h"
+#include "Runtime/GuidId.h"
+
+#include <map>
+#include <optional>
+#include <set>
+
+namespace {
+
+constexpr const char* kSave = "replace into [Conversation]([Id], [Subject], [ConversationType], [LastMailDate], "
+                              "[DeleteFlage], [CreateTime], [ModifyTime]) values(?, ?, ?, ?, ?, ?, ?)";
+constexpr const char* kByType = "select [Id],[Subject],[ConversationType], [LastMailDate],[CreateTime], "
+                                "[ModifyTime] from [Conversation] where [ConversationType]= ?";
+// Which conversations hold a mail is asked for every mail stored; the
+// index the schema gives (by conversation) would scan the whole of a big
+// conversation (the user's own address takes part in every mail).
+constexpr const char* kEmailIdIndex =
+    "create index if not exists [ConversationItem_Index_EmailId] ON [ConversationItem]([EmailId])";
+constexpr const char* kConversationsOfMail = "select distinct [Conversationid] from [ConversationItem] where [EmailId] = ?";
+constexpr const char* kDeleteItemsOfMail = "delete from [ConversationItem] where [EmailId] = ?";
+constexpr const char* kDeleteItemsOf = "delete from [ConversationItem] where [Conversationid] = ?";
+constexpr const char* kDeleteConversation = "delete from [Conversation] where ([id] = ?)";
+constexpr const char* kDeleteAllItems = "delete from [ConversationItem]";
+constexpr const char* kDeleteAllConversations = "delete from [Conversation]";
+// Mails deleted for good keep their rows with folder code 0.
+constexpr const char* kMailsTo = "select [Id], [From], [To], [Date] from [Mail] where [Type] <> 0 and instr(lower([To]), ?) > 0";
+constexpr const char* kMailFrom = "select [From] from [Mail] where [Id] = ?";
+constexpr const char* kMailsFrom = "select [Id], [From], [To], [Date], [MailSummary], [Subject] from [Mail] "
+                                   "where [Type] <> 0 and instr(lower([From]), ?) > 0";
+constexpr const char* kAllMails = "select [Id], [From], [To], [Date], [MailSummary], [Subject] from [Mail] "
+                                  "where [Type] <> 0 order by [Date], [Id]";
+constexpr const char* kInsertItem = "replace into [ConversationItem](   [Id] ,[Conversationid] , [EmailId],[ItemsType],"
+                                    "[DeleteFlage] ,[MailDate], [CreateTime], [ModifyTime] ) values(   ? , ?, ? , ? , ?  , "
+                                    "? ,? , ? )";
+constexpr const char* kMarkerRead = "select count(0) from [Info] where [Field] = ?";
+constexpr const char* kMarkerWrite = "replace into [Info]([Field], [Value]) values(?, ?)";
+
+std::string LowerAscii(std::string aText)
+{
+    for (char& c : aText)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return aText;
+}
+
+// What the index needs of a mail.
+struct TIndexedMail {
+    std::string Id;
+    std::string Sender;                   // lower-cased; "" without one
+    std::vector<std::string> Addresses;   // From then To, lower-cased, each once
+    TDateTime Date = 0;
+    std::string Title;                    // the summary, or else the subject
+};
+
+TIndexedMail IndexedMail(std::string aId, const std::string& aFrom, const std::string& aTo, TDateTime aDate,
+                         const std::string& aSummary, const std::string& aSubject)
+{
+    TIndexedMail mail{std::move(aId), {}, {}, aDate, {}};
+    for (const TAddressItem& item : ParseAddressList(aFrom))
+        if (!item.Address.empty()) {
+            mail.Sender = LowerAscii(item.Address);
+            break;
+        }
+    auto add = [&](const std::string& aList) {
+        for (const TAddressItem& item : ParseAddressList(aList)) {
+            std::string address = LowerAscii(item.Address);
+            if (!address.empty() && std::find(mail.Addresses.begin(), mail.Addresses.end(), address) == mail.Addresses.end())
+                mail.Addresses.push_back(std::move(address));
+        }
+    };
+    add(aFrom);
+    add(aTo);
+    mail.Title = aSummary.find_first_not_of(' ') != std::string::npos ? aSummary : aSubject;
+    return mail;
+}
+
+TIndexedMail IndexedMail(TSQLiteUniTable& aRow)
+{
+    return IndexedMail(aRow.FieldAsString(0), aRow.FieldAsString(1), aRow.FieldAsString(2), aRow.FieldAsDouble(3),
+                       aRow.FieldAsString(4), aRow.FieldAsString(5));
+}
+
+bool HasAddress(const std::string& aList, const std::string& aAddress)
+{
+    for (const TAddressItem& item : ParseAddressList(aList))
+        if (LowerAscii(item.Address) == aAddress)
+            return true;
+    return false;
+}
+
+void SaveRow(TSQLiteDatabase& aDb, const TRcConversation& aConversation)
+{
+    aDb.ExecSQL(kSave, [&](TSQLiteQueryEx& q) {
+        q.BindStr(1, aConversation.FId);
+        q.BindStr(2, aConversation.FSubject);
+        q.BindStr(3, aConversation.FConversationType);
+        q.BindDouble(4, aConversation.FLastMailDate);
+        q.BindBoolean(5, aConversation.FDeleteFlage);
+        q.BindDouble(6, aConversation.FCreateTime);
+        q.BindDouble(7, aConversation.FModifyTime);
+    });
+}
+
+TRcRef<TRcConversation> FindByType(TSQLiteDatabase& aDb, const std::string& aAddress)
+{
+    TSQLiteUniTable rows(aDb, kByType);
+    rows.BindStr(1, aAddress);
+    return rows.Eof() ? TRcRef<TRcConversation>() : MakeRc<TRcConversation>(rows);
+}
+
+TRcRef<TRcConversation> FindById(TSQLiteDatabase& aDb, const std::string& aId)
+{
+    TSQLiteUniTable rows(aDb, "select [Id],[Subject],[ConversationType],[LastMailDate], [CreateTime] , [ModifyTime] "
+                              "from [Conversation] where [id] = ?");
+    rows.BindStr(1, aId);
+    return rows.Eof() ? TRcRef<TRcConversation>() : MakeRc<TRcConversation>(rows);
+}
+
+// The ids of the conversations that hold the mail.
+std::set<std::string> ConversationsOf(TSQLiteDatabase& aDb, const std::string& aMailId)
+{
+    std::set<std::string> ids;
+    TSQLiteUniTable rows(aDb, kConversationsOfMail);
+    rows.BindStr(1, aMailId);
+    for (; !rows.Eof(); rows.Next())
+        ids.insert(rows.FieldAsString(0));
+    return ids;
+}
+
+void InsertItem(TSQLiteDatabase& aDb, const std::string& aConversationId, const std::string& aMailId, TDateTime aDate,
+                TDateTime aNow)
+{
+    auto item = MakeRc<TRcConversationItem>(NewGuidId(), aNow);
+    item->FConversationid = aConversationId;
+    item->FEmailId = aMailId;
+    item->FMailDate = aDate;
+    item->FModifyTime = aNow;
+    TSqliteDbConversationItem::InternalSave(aDb, *item);
+}
+
+void Add(TSQLiteDatabase& aDb, const TIndexedMail& aMail)
+{
+    if (aMail.Sender.empty())
+        return;
+    const TDateTime now = Now();
+    TTransaction::Run(aDb, [&] {
+        aDb.ExecSQL(kEmailIdIndex);
+        const std::set<std::string> holding = ConversationsOf(aDb, aMail.Id);
+        TRcRef<TRcConversation> own = FindByType(aDb, aMail.Sender);
+        const bool fresh = !own;
+        if (fresh) {
+            own = TSqliteDbConversation::CreateEmptyConversation();
+            own->FConversationType = aMail.Sender;
+        }
+        if (fresh || !holding.count(own->FId)) {
+            if (fresh || aMail.Date >= own->FLastMailDate) {
+                own->FSubject = aMail.Title;
+                own->FLastMailDate = aMail.Date;
+            }
+            own->FDeleteFlage = false;
+            own->FModifyTime = now;
+            SaveRow(aDb, *own);
+        }
+        if (fresh) {
+            // Mails written to this correspondent before the first mail
+            // from him belong to his conversation too.
+            TSQLiteUniTable rows(aDb, kMailsTo);
+            rows.BindStr(1, aMail.Sender);
+            for (; !rows.Eof(); rows.Next()) {
+                const std::string id = rows.FieldAsString(0);
+                if (id != aMail.Id && !IndexedMail(id, rows.FieldAsString(1), {}, 0, {}, {}).Sender.empty() &&
+                    HasAddress(rows.FieldAsString(2), aMail.Sender))
+                    InsertItem(aDb, own->FId, id, rows.FieldAsDouble(3), now);
+            }
+        }
+        for (const std::string& address : aMail.Addresses) {
+            TRcRef<TRcConversation> target = address == aMail.Sender ? own : FindByType(aDb, address);
+            if (target && !holding.count(target->FId))
+                InsertItem(aDb, target->FId, aMail.Id, aMail.Date, now);
+        }
+    });
+}
+
+} // namespace
+
+void TSqliteDbConversation::Save(const TRcResPath* aResPath, const TRcConversation& aConversation)
+{
+    TConversationAccountDb db(aResPath);
+    if (db)
+        TTransaction::Run(*db, [&] { SaveRow(*db, aConversation); });
+}
+
+void TSqliteDbConversation::AddConversationByMail(const TRcResPath* aResPath, const TRcMail* aMail)
+{
+    TConversationAccountDb db(aResPath);
+    if (!db || !aMail)
+        return;
+    Add(*db, IndexedMail(aMail->ResId()->Id(), aMail->FFrom, aMail->FTo, aMail->FDate, aMail->FMailSummary,
+                         aMail->FSubject));
+}
+
+void TSqliteDbConversation::RemoveMailFromConversations(const TRcResPath* aResPath, const std::string& aMailId)
+{
+    TConversationAccountDb db(aResPath);
+    if (!db)
+        return;
+    const TDateTime now = Now();
+    TTransaction::Run(*db, [&] {
+        db->ExecSQL(kEmailIdIndex);
+        const std::set<std::string> touched = ConversationsOf(*db, aMailId);
+        if (touched.empty())
+            return;
+        db->ExecSQL(kDeleteItemsOfMail, [&](TSQLiteQueryEx& q) { q.BindStr(1, aMailId); });
+        // Only the sender's conversation can change beyond losing an item:
+        // its subject and date came from a mail from him, maybe this one.
+        // A mail gone for good keeps its row, so its sender is known.
+        std::optional<std::string> sender;
+        {
+            TSQLiteUniTable row(*db, kMailFrom);
+            row.BindStr(1, aMailId);
+            if (!row.Eof())
+                sender = IndexedMail(aMailId, row.FieldAsString(0), {}, 0, {}, {}).Sender;
+        }
+        for (const std::string& id : touched) {
+            TRcRef<TRcConversation> conversation = FindById(*db, id);
+            if (!conversation || (sender && *sender != conversation->FConversationType))
+                continue;
+            std::optional<TIndexedMail> newest;
+            TSQLiteUniTable rows(*db, kMailsFrom);
+            rows.BindStr(1, conversation->FConversationType);
+            for (; !rows.Eof(); rows.Next()) {
+                TIndexedMail mail = IndexedMail(rows);
+                if (mail.Sender == conversation->FConversationType &&
+                    (!newest || mail.Date > newest->Date || (mail.Date == newest->Date && mail.Id > newest->Id)))
+                    newest = std::move(mail);
+            }
+            if (!newest) {
+                db->ExecSQL(kDeleteItemsOf, [&](TSQLiteQueryEx& q) { q.BindStr(1, id); });
+                db->ExecSQL(kDeleteConversation, [&](TSQLiteQueryEx& q) { q.BindStr(1, id); });
+                continue;
+            }
+            conversation->FSubject = newest->Title;
+            conversation->FLastMailDate = newest->Date;
+            conversation->FModifyTime = now;
+            SaveRow(*db, *conversation);
+        }
+    });
+}
+
+void TSqliteDbConversation::ReCreateAllConversationAndItems(const TRcResPath* aResPath, const TProgressProc& aProc,
+                                                            bool aMarkBuilt)
+{
+    TConversationAccountDb db(aResPath);
+    if (!db)
+        return;
+    // The rebuild rewrites the whole of both tables in one transaction: a
+    // page cache of the default 2 MB would spill it to disk page by page.
+    // The connection is shared, so its own size comes back afterwards.
+    struct TCacheSize {
+        TSQLiteDatabase& Db;
+        int64_t Saved;
+        explicit TCacheSize(TSQLiteDatabase& aDb) : Db(aDb), Saved(aDb.GetTableValue("pragma cache_size"))
+        {
+            Db.ExecSQL("pragma cache_size = -65536");
+        }
+        ~TCacheSize()
+        {
+            try {
+                Db.ExecSQL("pragma cache_size = " + std::to_string(Saved));
+            } catch (...) {
+            }
+        }
+    };
+    auto lock = db->Lock();
+    TCacheSize cache(*db);
+    // Read and written in one transaction: a mail stored meanwhile on
+    // another thread is either read here or added after the rebuild.
+    TTransaction::Run(*db, [&] {
+        std::vector<TIndexedMail> mails;
+        {
+            TSQLiteUniTable rows(*db, kAllMails);
+            for (; !rows.Eof(); rows.Next())
+                mails.push_back(IndexedMail(rows));
+        }
+        // Oldest first, so the newest mail of each sender is the last to
+        // set its conversation's subject and date.
+        struct TBuilt {
+            TRcRef<TRcConversation> Conversation;
+            std::vector<std::pair<std::string, TDateTime>> Items;
+        };
+        std::map<std::string, TBuilt> bySender;
+        const TDateTime now = Now();
+        const int count = static_cast<int>(mails.size());
+        for (int i = 0; i < count; ++i) {
+            if (aProc)
+                aProc(i, count);
+            const TIndexedMail& mail = mails[i];
+            if (mail.Sender.empty())
+                continue;
+            TBuilt& built = bySender[mail.Sender];
+            if (!built.Conversation) {
+                built.Conversation = MakeRc<TRcConversation>(NewGuidId(), now);
+                built.Conversation->FConversationType = mail.Sender;
+                built.Conversation->FModifyTime = now;
+            }
+            built.Conversation->FSubject = mail.Title;
+            built.Conversation->FLastMailDate = mail.Date;
+        }
+        for (const TIndexedMail& mail : mails) {
+            if (mail.Sender.empty())
+                continue;
+            for (const std::string& address : mail.Addresses) {
+                const auto found = bySender.find(address);
+                if (found != bySender.end())
+                    found->second.Items.emplace_back(mail.Id, mail.Date);
+            }
+        }
+        db->ExecSQL(kEmailIdIndex);
+        db->ExecSQL(kDeleteAllItems);
+        db->ExecSQL(kDeleteAllConversations);
+        TSQLiteQueryEx item(*db, kInsertItem);
+        for (const auto& [sender, built] : bySender) {
+            SaveRow(*db, *built.Conversation);
+            for (const auto& [mailId, date] : built.Items) {
+                item.BindStr(1, NewGuidId());
+                item.BindStr(2, built.Conversation->FId);
+                item.BindStr(3, mailId);
+                item.BindStr(4, "");
+                item.BindBoolean(5, false);
+                item.BindDouble(6, date);
+                item.BindDouble(7, now);
+                item.BindDouble(8, now);
+                item.Exec();
+            }
+        }
+        if (aMarkBuilt)
+            db->ExecSQL(kMarkerWrite, [&](TSQLiteQueryEx& q) {
+                q.BindStr(1, kBuiltMarker);
+                q.BindStr(2, "1");
+            });
+    });
+}
+
+bool TSqliteDbConversation::IsBuilt(const TRcResPath* aResPath)
+{
+    TConversationAccountDb db(aResPath);
+    return db && db->GetTableValue(kMarkerRead, [&](TSQLiteUniTable& q) { q.BindStr(1, kBuiltMarker); }) > 0;
+}
