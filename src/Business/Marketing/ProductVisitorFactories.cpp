@@ -1,4 +1,4 @@
-#include "MarketingVisitorFactories.h"
+#include "ProductVisitorFactories.h"
 
 #include "ProductGroupManager.h"
 #include "ProductManager.h"
