@@ -16,6 +16,9 @@
 #include "Marketing/ConversationManager.h"
 #include "Marketing/ConversationVisitorFactories.h"
 #include "Marketing/LetterManager.h"
+#include "Marketing/ProductGroupManager.h"
+#include "Marketing/ProductManager.h"
+#include "Marketing/ProductVisitorFactories.h"
 #include "Marketing/StationeryVisitorFactories.h"
 #include "Marketing/TemplateManager.h"
 #include "Resource/ResourceManager.h"
@@ -50,6 +53,9 @@ const TLetterResVisitorFactory kLetterFactory;
 const TSecretaryResVisitorFactory kSecretaryFactory;
 const TConversationListResVisitorFactory kConversationFactory;
 const TConversationItemListResVisitorFactory kConversationItemFactory;
+const TProductGroupResVisitorFactory kProductGroupFactory;
+const TProductResVisitorFactory kProductFactory;
+const TProductImageResVisitorFactory kProductImageFactory;
 
 // The visitor factory of each resource type; domains add theirs here as
 // they are built.
@@ -71,6 +77,9 @@ const TResVisitorFactoryEntry kVisitorFactories[] = {
     {rtSecretary, &kSecretaryFactory},
     {rtConversation, &kConversationFactory},
     {rtConversationItems, &kConversationItemFactory},
+    {rtProductGroup, &kProductGroupFactory},
+    {rtProduct, &kProductFactory},
+    {rtProductImage, &kProductImageFactory},
 };
 
 // The resource manager is built with the program's factories.
@@ -99,6 +108,8 @@ constexpr TSingletonClass kLetterManager = SingletonClassOf<TLetterManager>("TLe
 constexpr TSingletonClass kConversationManager = SingletonClassOf<TConversationManager>("TConversationManager");
 constexpr TSingletonClass kConversationItemManager =
     SingletonClassOf<TConversationItemManager>("TConversationItemManager");
+constexpr TSingletonClass kProductManager = SingletonClassOf<TProductManager>("TProductManager");
+constexpr TSingletonClass kProductGroupManager = SingletonClassOf<TProductGroupManager>("TProductGroupManager");
 
 // The managers join these tables as they are built.
 constexpr TSingletonClass kBuildOrder[] = {
@@ -110,7 +121,8 @@ constexpr TSingletonClass kBuildOrder[] = {
     kAppUpdateManager,        kNameListManager,
     kMailFilterManager,       kLetterManager,
     kSecretaryManager,        kConversationManager,
-    kConversationItemManager};
+    kConversationItemManager, kProductManager,
+    kProductGroupManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
     {"TAccountMailManager.SweepMailFiles",
@@ -156,7 +168,8 @@ constexpr TBusinessCall kUnInitCallTable[] = {
      }},
 };
 constexpr std::span<const TBusinessCall> kUnInitCalls{kUnInitCallTable};
-// Managers left out here (the conversation managers) are released last.
+// Managers left out here (the conversation and product catalogue managers)
+// are released last, the last built first.
 constexpr TSingletonClass kReleaseOrder[] = {
     kResourceManager,         kConfigManager,
     kTempFileManager,         kAccountFolderManager,

@@ -125,7 +125,8 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
                                         "TAccountAddressBookGroupManager", "TAccountAddressBookManager",
                                         "TTemplateManager", "TAppUpdateManager", "TNameListManager",
                                         "TMailFilterManager", "TLetterManager", "TSecretaryManager",
-                                        "TConversationManager", "TConversationItemManager"}));
+                                        "TConversationManager", "TConversationItemManager",
+                                        "TProductManager", "TProductGroupManager"}));
     EXPECT_EQ(names(lifecycle.InitCalls),
               (std::vector<std::string>{"TAccountMailManager.SweepMailFiles", "TTemplateManager.Init",
                                         "TLetterManager.Init", "TConversationManager.Init", "TServerDriver.Init"}));

@@ -58,18 +58,24 @@ public:
     }
 };
 
+// Slots the program's domains never take: the stand-in factories stay
+// there whatever domains join the program's table.
+constexpr TResType kListType = static_cast<TResType>(100);
+constexpr TResType kFolderType = static_cast<TResType>(101);
+constexpr TResType kUnlistedType = static_cast<TResType>(102);   // never registered
+
 class ResourceManagerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         TResourceManager::BuildInstance(TBusiness::VisitorFactories());
-        RegisterResVisitorFactory(rtProductGroup, &FAccounts);
-        RegisterResVisitorFactory(rtAccountAddressBookFolder, &FFolders);
+        RegisterResVisitorFactory(kListType, &FAccounts);
+        RegisterResVisitorFactory(kFolderType, &FFolders);
     }
     void TearDown() override
     {
-        UnRegisterResVisitorFactory(rtProductGroup);
-        UnRegisterResVisitorFactory(rtAccountAddressBookFolder);
+        UnRegisterResVisitorFactory(kListType);
+        UnRegisterResVisitorFactory(kFolderType);
         TResourceManager::ReleaseInstance();
     }
     static std::vector<std::string> Ids(IResVisitor* aVisitor)
@@ -90,17 +96,18 @@ TEST_F(ResourceManagerTest, RegistryErrors)
 {
     // The program's own account factory is there already.
     ExpectMessage([&] { RegisterResVisitorFactory(rtAccount, &FFolders); }, "资源类型(0) 的资源工厂已经注册了");
-    ExpectMessage([&] { RegisterResVisitorFactory(rtProductGroup, &FFolders); }, "资源类型(17) 的资源工厂已经注册了");
-    ExpectMessage([] { RegisterResVisitorFactory(rtTemplate, nullptr); }, "资源工厂不能是 nil");
-    ExpectMessage([] { UnRegisterResVisitorFactory(rtTemplate); }, "资源类型(7) 的资源工厂没有注册");
-    EXPECT_EQ(ResVisitorFactoryOf(rtProductGroup), &FAccounts);
-    EXPECT_EQ(ResVisitorFactoryOf(rtTemplate), nullptr);
+    ExpectMessage([&] { RegisterResVisitorFactory(kListType, &FFolders); },
+                  "资源类型(100) 的资源工厂已经注册了");
+    ExpectMessage([] { RegisterResVisitorFactory(kUnlistedType, nullptr); }, "资源工厂不能是 nil");
+    ExpectMessage([] { UnRegisterResVisitorFactory(kUnlistedType); }, "资源类型(102) 的资源工厂没有注册");
+    EXPECT_EQ(ResVisitorFactoryOf(kListType), &FAccounts);
+    EXPECT_EQ(ResVisitorFactoryOf(kUnlistedType), nullptr);
 }
 
 TEST_F(ResourceManagerTest, ListingGoesThroughTheTypesFactory)
 {
     auto* manager = TResourceManager::ResourceManager();
-    auto visitor = manager->List(nullptr, rtProductGroup);
+    auto visitor = manager->List(nullptr, kListType);
     ASSERT_TRUE(visitor);
     EXPECT_EQ(Ids(visitor.Get()), (std::vector<std::string>{"A1", "A2", "A3"}));
     EXPECT_FALSE(visitor->MoveTo(3));
@@ -109,15 +116,15 @@ TEST_F(ResourceManagerTest, ListingGoesThroughTheTypesFactory)
     EXPECT_FALSE(visitor->IsCountChangeAble());
 
     TRcResPath* account = TRcResPath::CreateAndAutoRelease({Id(rtAccount, "A1")});
-    EXPECT_FALSE(manager->List(account, rtProductGroup));   // this factory lists under the empty path only
-    EXPECT_FALSE(manager->List(nullptr, rtTemplate));  // nothing registered
-    EXPECT_EQ(manager->GetOne(account, rtTemplate), nullptr);
-    EXPECT_EQ(manager->GetOne(account, rtProductGroup), nullptr);   // no standard child
+    EXPECT_FALSE(manager->List(account, kListType));   // this factory lists under the empty path only
+    EXPECT_FALSE(manager->List(nullptr, kUnlistedType));  // nothing registered
+    EXPECT_EQ(manager->GetOne(account, kUnlistedType), nullptr);
+    EXPECT_EQ(manager->GetOne(account, kListType), nullptr);   // no standard child
 
     std::vector<std::string> seen;
-    manager->List(nullptr, rtProductGroup, [&](TRcResId* aId) { seen.push_back(aId->Id()); });
-    manager->List(nullptr, rtTemplate, [&](TRcResId* aId) { seen.push_back(aId->Id()); });
-    manager->List(nullptr, rtProductGroup, std::function<void(TRcResId*)>());
+    manager->List(nullptr, kListType, [&](TRcResId* aId) { seen.push_back(aId->Id()); });
+    manager->List(nullptr, kUnlistedType, [&](TRcResId* aId) { seen.push_back(aId->Id()); });
+    manager->List(nullptr, kListType, std::function<void(TRcResId*)>());
     EXPECT_EQ(seen, (std::vector<std::string>{"A1", "A2", "A3"}));
 }
 
@@ -125,25 +132,25 @@ TEST_F(ResourceManagerTest, SingletonsListFormsAndOperations)
 {
     auto* manager = TResourceManager::ResourceManager();
     TRcResPath* account = TRcResPath::CreateAndAutoRelease({Id(rtAccount, "A1")});
-    TRcResPath* folder = manager->GetOne(account, rtAccountAddressBookFolder);
+    TRcResPath* folder = manager->GetOne(account, kFolderType);
     ASSERT_NE(folder, nullptr);
     EXPECT_EQ(folder->ToString(), "\\Account:A1\\AccAddrFolder:Folder");
-    auto single = manager->List(account, rtAccountAddressBookFolder);
+    auto single = manager->List(account, kFolderType);
     EXPECT_EQ(Ids(single.Get()), std::vector<std::string>{"Folder"});
 
     auto ids = TRcResIdList::CreateAndAutoRelease();
     ids->Add(Id(rtAccountAddressBookFolder, "F"));
-    EXPECT_EQ(Ids(manager->List(rtAccountAddressBookFolder, ids).Get()), std::vector<std::string>{"F"});
-    EXPECT_THROW(manager->List(rtProductGroup, ids), EAbstractError);
-    EXPECT_FALSE(manager->List(rtTemplate, ids));
+    EXPECT_EQ(Ids(manager->List(kFolderType, ids).Get()), std::vector<std::string>{"F"});
+    EXPECT_THROW(manager->List(kListType, ids), EAbstractError);
+    EXPECT_FALSE(manager->List(kUnlistedType, ids));
 
     auto operation = MakeRc<TRcAccountMailListOpertionImpl>();
     operation->FSortMode = amlosmSize;
-    manager->List(nullptr, rtProductGroup, operation.Get());
+    manager->List(nullptr, kListType, operation.Get());
     EXPECT_TRUE(FAccounts.SawMailOperation);
     EXPECT_EQ(FAccounts.SeenSortMode, amlosmSize);
     auto contacts = MakeRc<TRcContactsListOpertionImpl>("全部联系人", "未分组");
-    manager->List(nullptr, rtProductGroup, contacts.Get());
+    manager->List(nullptr, kListType, contacts.Get());
     EXPECT_FALSE(FAccounts.SawMailOperation);
 }
 
@@ -151,7 +158,7 @@ TEST_F(ResourceManagerTest, ScreensBuildTheirOwnVisitors)
 {
     auto base = MakeRc<TResVisitorBase>();
     base->Add(Id(rtAccount, "X"));
-    base->AddResidList(TResourceManager::ResourceManager()->List(nullptr, rtProductGroup).Get());
+    base->AddResidList(TResourceManager::ResourceManager()->List(nullptr, kListType).Get());
     EXPECT_EQ(base->Remove(Id(rtAccount, "A2")), 2);
     EXPECT_EQ(Ids(base.Get()), (std::vector<std::string>{"X", "A1", "A3"}));
 
