@@ -9,9 +9,12 @@
 #include "ConversationItem.h"
 #include "Runtime/GuidId.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -375,15 +378,19 @@ void TSqliteDbConversation::ReCreateAllConversationAndItems(const TRcResPath* aR
         db->ExecSQL(kDeleteAllConversations);
         db->ExecSQL(kDeleteAllAddresses);
         {
+            // In key order: the table is written front to back rather than
+            // at random places.
+            std::vector<std::pair<std::string_view, std::string_view>> addresses;
+            for (const TIndexedMail& mail : mails)
+                if (!mail.Sender.empty())
+                    for (const std::string& each : mail.Addresses)
+                        addresses.emplace_back(each, mail.Id);
+            std::sort(addresses.begin(), addresses.end());
             TSQLiteQueryEx address(*db, kInsertAddress);
-            for (const TIndexedMail& mail : mails) {
-                if (mail.Sender.empty())
-                    continue;
-                for (const std::string& each : mail.Addresses) {
-                    address.BindStr(1, each);
-                    address.BindStr(2, mail.Id);
-                    address.Exec();
-                }
+            for (const auto& [each, mailId] : addresses) {
+                address.BindStr(1, each);
+                address.BindStr(2, mailId);
+                address.Exec();
             }
         }
         TSQLiteQueryEx item(*db, kInsertItem);
