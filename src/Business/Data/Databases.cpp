@@ -143,6 +143,9 @@ std::unique_ptr<TSQLiteDatabase> OpenAccountDatabase(const std::filesystem::path
     // The address book's indexes came later too; an account without them
     // gets them once, here.
     AddAddressBookIndexes(*db);
+    // So are the conversation index's lookups: made once here rather than
+    // inside the index's own transactions.
+    AddConversationLookups(*db);
     return db;
 }
 

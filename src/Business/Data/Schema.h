@@ -60,6 +60,22 @@ inline constexpr const char* kConversationIndexes[] = {
 inline constexpr const char* kConversationItemIndexes[] = {
     "create index [Conversation_Index_ConversationId] ON [ConversationItem]([Conversationid])",
 };
+// The conversation index's own lookups, kept current as mails come and go:
+// which conversations hold a mail (asked for every mail stored, and the
+// user's own conversation holds every mail), and a conversation's items
+// newest first (to find the sender's newest remaining mail after one is
+// deleted for good without reading the whole conversation).
+inline constexpr const char* kConversationItemLookupIndexes[] = {
+    "create index [ConversationItem_Index_EmailId] ON [ConversationItem]([EmailId])",
+    "create index [ConversationItem_Index_ConversationDate] ON [ConversationItem]([Conversationid], [MailDate] desc)",
+};
+// Every address each indexed mail names (From and To, lower-cased): a new
+// correspondent's earlier mails are then found by his address, not by
+// reading every mail's To text.
+inline constexpr const char* kConversationAddress = "create table [ConversationAddress] (    [Address] text  , [EmailId] text  , primary key ([Address], [EmailId])) without rowid";
+inline constexpr const char* kConversationAddressIndexes[] = {
+    "create index [ConversationAddress_Index_EmailId] ON [ConversationAddress]([EmailId])",
+};
 inline constexpr const char* kPromoteTemplateItemIndexes[] = {
     "create index [promoteTemplateItem_index_promoteTemplateId] ON [promoteTemplateItem]([promoteTemplateId])",
     "create index [promoteTemplateItem_index_productid] ON [promoteTemplateItem]([productid])",

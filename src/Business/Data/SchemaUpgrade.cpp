@@ -186,6 +186,20 @@ void AddAddressBookIndexes(TSQLiteDatabase& aDb)
     AddMissingIndexes(aDb, "AddresBook", schema::kAddresBookIndexes);
 }
 
+void AddConversationLookups(TSQLiteDatabase& aDb)
+{
+    if (!aDb.TableExists("ConversationAddress"))
+        UpgradeStep(aDb, "ConversationAddress", [&] { aDb.ExecSQL(schema::kConversationAddress); });
+    AddMissingIndexes(aDb, "ConversationAddress", schema::kConversationAddressIndexes);
+    if (!aDb.TableExists("ConversationItem"))
+        return;
+    const auto columns = PragmaNames(aDb, "table_info", "ConversationItem");
+    for (const char* column : {"EmailId", "Conversationid", "MailDate"})
+        if (!Contains(columns, column))
+            return;
+    AddMissingIndexes(aDb, "ConversationItem", schema::kConversationItemLookupIndexes);
+}
+
 void UpdateAccountDataBase(TSQLiteDatabase& aDb)
 {
     UpgradeStep(aDb, "CreateMissingTables", [&] {
@@ -220,6 +234,7 @@ void UpdateAccountDataBase(TSQLiteDatabase& aDb)
     AddMissingIndexes(aDb, "Conversation", schema::kConversationIndexes);
     AddMissingIndexes(aDb, "ConversationItem", schema::kConversationItemIndexes);
     AddMissingColumns(aDb, "ConversationItem", kConversationItemColumns);
+    AddConversationLookups(aDb);
     AddMissingColumns(aDb, "promoteTemplate", kPromoteTemplateColumns);
     AddMissingColumns(aDb, "promoteTemplateitem", kPromoteTemplateItemColumns);
     AddMissingIndexes(aDb, "promoteTemplateItem", schema::kPromoteTemplateItemIndexes);

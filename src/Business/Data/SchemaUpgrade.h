@@ -27,6 +27,9 @@ void AddMissingIndexes(TSQLiteDatabase& aDb, const std::string& aTable, std::spa
 // The address book's own indexes, once its table has the columns they
 // index (an older table gets them from the upgrade first).
 void AddAddressBookIndexes(TSQLiteDatabase& aDb);
+// The conversation index's lookups: its item indexes (once the item table
+// has the columns they index) and its address table with its index.
+void AddConversationLookups(TSQLiteDatabase& aDb);
 
 // The whole account upgrade: missing tables, columns, indexes and the two
 // data fixes.

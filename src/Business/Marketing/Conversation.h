@@ -52,8 +52,10 @@ class TSqliteDbConversation {
 public:
     TSqliteDbConversation() = delete;
 
-    // The Info row that says the account's index was built whole.
-    static constexpr const char* kBuiltMarker = "ConversationIndexBuilt";
+    // The Info row that says the account's index was built whole. It names
+    // what the index keeps: an index built before it kept the mails'
+    // addresses is built once more.
+    static constexpr const char* kBuiltMarker = "ConversationIndexBuiltWithAddresses";
 
     // A fresh id, created now; owned by the caller.
     static TRcRef<TRcConversation> CreateEmptyConversation();

@@ -9,9 +9,12 @@
 #include "ConversationItem.h"
 #include "Runtime/GuidId.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -19,22 +22,38 @@ constexpr const char* kSave = "replace into [Conversation]([Id], [Subject], [Con
                               "[DeleteFlage], [CreateTime], [ModifyTime]) values(?, ?, ?, ?, ?, ?, ?)";
 constexpr const char* kByType = "select [Id],[Subject],[ConversationType], [LastMailDate],[CreateTime], "
                                 "[ModifyTime] from [Conversation] where [ConversationType]= ?";
-// Which conversations hold a mail is asked for every mail stored; the
-// index the schema gives (by conversation) would scan the whole of a big
-// conversation (the user's own address takes part in every mail).
-constexpr const char* kEmailIdIndex =
-    "create index if not exists [ConversationItem_Index_EmailId] ON [ConversationItem]([EmailId])";
+// Which conversations hold a mail is answered by the item index on the
+// mail id, made when the account database is opened.
 constexpr const char* kConversationsOfMail = "select distinct [Conversationid] from [ConversationItem] where [EmailId] = ?";
 constexpr const char* kDeleteItemsOfMail = "delete from [ConversationItem] where [EmailId] = ?";
 constexpr const char* kDeleteItemsOf = "delete from [ConversationItem] where [Conversationid] = ?";
 constexpr const char* kDeleteConversation = "delete from [Conversation] where ([id] = ?)";
 constexpr const char* kDeleteAllItems = "delete from [ConversationItem]";
 constexpr const char* kDeleteAllConversations = "delete from [Conversation]";
-// Mails deleted for good keep their rows with folder code 0.
-constexpr const char* kMailsTo = "select [Id], [From], [To], [Date] from [Mail] where [Type] <> 0 and instr(lower([To]), ?) > 0";
+// The addresses each indexed mail names, so that a new correspondent's
+// earlier mails are found by his address. Mails deleted for good keep
+// their rows with folder code 0.
+constexpr const char* kDeleteAddressesOfMail = "delete from [ConversationAddress] where [EmailId] = ?";
+constexpr const char* kDeleteAllAddresses = "delete from [ConversationAddress]";
+constexpr const char* kInsertAddress = "insert or ignore into [ConversationAddress]([Address], [EmailId]) values(?, ?)";
+constexpr const char* kMailsNaming =
+    "select [Mail].[Id], [Mail].[Date] from [ConversationAddress] join [Mail] on [Mail].[Id] = "
+    "[ConversationAddress].[EmailId] where [ConversationAddress].[Address] = ? and [Mail].[Type] <> 0";
 constexpr const char* kMailFrom = "select [From] from [Mail] where [Id] = ?";
-constexpr const char* kMailsFrom = "select [Id], [From], [To], [Date], [MailSummary], [Subject] from [Mail] "
-                                   "where [Type] <> 0 and instr(lower([From]), ?) > 0";
+// A conversation's mails still in a folder, walked newest first along the
+// item index on (conversation, date): every mail from the correspondent
+// is among them, so his newest is found without reading the Mail table.
+// The item's mail id column is declared String (numeric affinity): compared
+// as it is, it would keep the mail's key index out and scan Mail per item.
+constexpr const char* kItemMailsNewestFirst =
+    "select [Mail].[Id], [Mail].[From], [Mail].[To], [Mail].[Date], [Mail].[MailSummary], [Mail].[Subject], "
+    "[ConversationItem].[MailDate] from [ConversationItem] join [Mail] "
+    "on [Mail].[Id] = cast([ConversationItem].[EmailId] as text) "
+    "where [ConversationItem].[Conversationid] = ? and [Mail].[Type] <> 0 order by [ConversationItem].[MailDate] desc";
+// An item carries its mail's date, which the walk above relies on: a mail
+// saved again with another date brings its items along.
+constexpr const char* kItemDatesOfMail =
+    "update [ConversationItem] set [MailDate] = ? where [EmailId] = ? and [MailDate] <> ?";
 constexpr const char* kAllMails = "select [Id], [From], [To], [Date], [MailSummary], [Subject] from [Mail] "
                                   "where [Type] <> 0 order by [Date], [Id]";
 constexpr const char* kInsertItem = "replace into [ConversationItem](   [Id] ,[Conversationid] , [EmailId],[ItemsType],"
@@ -88,12 +107,15 @@ TIndexedMail IndexedMail(TSQLiteUniTable& aRow)
                        aRow.FieldAsString(4), aRow.FieldAsString(5));
 }
 
-bool HasAddress(const std::string& aList, const std::string& aAddress)
+void SaveAddresses(TSQLiteDatabase& aDb, const TIndexedMail& aMail)
 {
-    for (const TAddressItem& item : ParseAddressList(aList))
-        if (LowerAscii(item.Address) == aAddress)
-            return true;
-    return false;
+    aDb.ExecSQL(kDeleteAddressesOfMail, [&](TSQLiteQueryEx& q) { q.BindStr(1, aMail.Id); });
+    TSQLiteQueryEx insert(aDb, kInsertAddress);
+    for (const std::string& address : aMail.Addresses) {
+        insert.BindStr(1, address);
+        insert.BindStr(2, aMail.Id);
+        insert.Exec();
+    }
 }
 
 void SaveRow(TSQLiteDatabase& aDb, const TRcConversation& aConversation)
@@ -146,14 +168,44 @@ void InsertItem(TSQLiteDatabase& aDb, const std::string& aConversationId, const 
     TSqliteDbConversationItem::InternalSave(aDb, *item);
 }
 
+// Which of two mails a rebuild, adding oldest first, leaves leading their
+// sender's conversation: the later date, and the greater id among equal
+// dates.
+bool Leads(const TIndexedMail& aMail, const TIndexedMail& aOther)
+{
+    return aMail.Date > aOther.Date || (aMail.Date == aOther.Date && aMail.Id > aOther.Id);
+}
+
+// The correspondent's newest mail still in a folder, among his
+// conversation's items; the walk stops past the date of the first found.
+std::optional<TIndexedMail> NewestFrom(TSQLiteDatabase& aDb, const TRcConversation& aConversation)
+{
+    std::optional<TIndexedMail> newest;
+    TSQLiteUniTable rows(aDb, kItemMailsNewestFirst);
+    rows.BindStr(1, aConversation.FId);
+    for (; !rows.Eof(); rows.Next()) {
+        if (newest && rows.FieldAsDouble(6) < newest->Date)
+            break;
+        TIndexedMail mail = IndexedMail(rows);
+        if (mail.Sender == aConversation.FConversationType && (!newest || Leads(mail, *newest)))
+            newest = std::move(mail);
+    }
+    return newest;
+}
+
 void Add(TSQLiteDatabase& aDb, const TIndexedMail& aMail)
 {
     if (aMail.Sender.empty())
         return;
     const TDateTime now = Now();
     TTransaction::Run(aDb, [&] {
-        aDb.ExecSQL(kEmailIdIndex);
         const std::set<std::string> holding = ConversationsOf(aDb, aMail.Id);
+        if (!holding.empty())
+            aDb.ExecSQL(kItemDatesOfMail, [&](TSQLiteQueryEx& q) {
+                q.BindDouble(1, aMail.Date);
+                q.BindStr(2, aMail.Id);
+                q.BindDouble(3, aMail.Date);
+            });
         TRcRef<TRcConversation> own = FindByType(aDb, aMail.Sender);
         const bool fresh = !own;
         if (fresh) {
@@ -161,7 +213,14 @@ void Add(TSQLiteDatabase& aDb, const TIndexedMail& aMail)
             own->FConversationType = aMail.Sender;
         }
         if (fresh || !holding.count(own->FId)) {
-            if (fresh || aMail.Date >= own->FLastMailDate) {
+            // A mail of the same date leads only if it would after a
+            // rebuild; which one leads now is asked of the items (rare).
+            bool leads = fresh || aMail.Date > own->FLastMailDate;
+            if (!leads && aMail.Date == own->FLastMailDate) {
+                const std::optional<TIndexedMail> newest = NewestFrom(aDb, *own);
+                leads = !newest || Leads(aMail, *newest);
+            }
+            if (leads) {
                 own->FSubject = aMail.Title;
                 own->FLastMailDate = aMail.Date;
             }
@@ -170,17 +229,17 @@ void Add(TSQLiteDatabase& aDb, const TIndexedMail& aMail)
             SaveRow(aDb, *own);
         }
         if (fresh) {
-            // Mails written to this correspondent before the first mail
-            // from him belong to his conversation too.
-            TSQLiteUniTable rows(aDb, kMailsTo);
+            // Mails naming this correspondent before the first mail from
+            // him belong to his conversation too.
+            TSQLiteUniTable rows(aDb, kMailsNaming);
             rows.BindStr(1, aMail.Sender);
             for (; !rows.Eof(); rows.Next()) {
                 const std::string id = rows.FieldAsString(0);
-                if (id != aMail.Id && !IndexedMail(id, rows.FieldAsString(1), {}, 0, {}, {}).Sender.empty() &&
-                    HasAddress(rows.FieldAsString(2), aMail.Sender))
-                    InsertItem(aDb, own->FId, id, rows.FieldAsDouble(3), now);
+                if (id != aMail.Id)
+                    InsertItem(aDb, own->FId, id, rows.FieldAsDouble(1), now);
             }
         }
+        SaveAddresses(aDb, aMail);
         for (const std::string& address : aMail.Addresses) {
             TRcRef<TRcConversation> target = address == aMail.Sender ? own : FindByType(aDb, address);
             if (target && !holding.count(target->FId))
@@ -214,7 +273,7 @@ void TSqliteDbConversation::RemoveMailFromConversations(const TRcResPath* aResPa
         return;
     const TDateTime now = Now();
     TTransaction::Run(*db, [&] {
-        db->ExecSQL(kEmailIdIndex);
+        db->ExecSQL(kDeleteAddressesOfMail, [&](TSQLiteQueryEx& q) { q.BindStr(1, aMailId); });
         const std::set<std::string> touched = ConversationsOf(*db, aMailId);
         if (touched.empty())
             return;
@@ -233,15 +292,7 @@ void TSqliteDbConversation::RemoveMailFromConversations(const TRcResPath* aResPa
             TRcRef<TRcConversation> conversation = FindById(*db, id);
             if (!conversation || (sender && *sender != conversation->FConversationType))
                 continue;
-            std::optional<TIndexedMail> newest;
-            TSQLiteUniTable rows(*db, kMailsFrom);
-            rows.BindStr(1, conversation->FConversationType);
-            for (; !rows.Eof(); rows.Next()) {
-                TIndexedMail mail = IndexedMail(rows);
-                if (mail.Sender == conversation->FConversationType &&
-                    (!newest || mail.Date > newest->Date || (mail.Date == newest->Date && mail.Id > newest->Id)))
-                    newest = std::move(mail);
-            }
+            const std::optional<TIndexedMail> newest = NewestFrom(*db, *conversation);
             if (!newest) {
                 db->ExecSQL(kDeleteItemsOf, [&](TSQLiteQueryEx& q) { q.BindStr(1, id); });
                 db->ExecSQL(kDeleteConversation, [&](TSQLiteQueryEx& q) { q.BindStr(1, id); });
@@ -323,9 +374,25 @@ void TSqliteDbConversation::ReCreateAllConversationAndItems(const TRcResPath* aR
                     found->second.Items.emplace_back(mail.Id, mail.Date);
             }
         }
-        db->ExecSQL(kEmailIdIndex);
         db->ExecSQL(kDeleteAllItems);
         db->ExecSQL(kDeleteAllConversations);
+        db->ExecSQL(kDeleteAllAddresses);
+        {
+            // In key order: the table is written front to back rather than
+            // at random places.
+            std::vector<std::pair<std::string_view, std::string_view>> addresses;
+            for (const TIndexedMail& mail : mails)
+                if (!mail.Sender.empty())
+                    for (const std::string& each : mail.Addresses)
+                        addresses.emplace_back(each, mail.Id);
+            std::sort(addresses.begin(), addresses.end());
+            TSQLiteQueryEx address(*db, kInsertAddress);
+            for (const auto& [each, mailId] : addresses) {
+                address.BindStr(1, each);
+                address.BindStr(2, mailId);
+                address.Exec();
+            }
+        }
         TSQLiteQueryEx item(*db, kInsertItem);
         for (const auto& [sender, built] : bySender) {
             SaveRow(*db, *built.Conversation);

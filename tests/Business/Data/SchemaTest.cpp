@@ -61,6 +61,7 @@ TEST(SchemaTest, NewAccountDatabaseHoldsExactlyTheStatements)
             {"MailComplex", Stored(kMailComplex)}, {"MailComplexFile", Stored(kMailComplexFile)},
             {"MailHeader", Stored(kMailHeader)}, {"Conversation", Stored(kConversation)},
             {"ConversationItem", Stored(kConversationItem)},
+            {"ConversationAddress", Stored(kConversationAddress)},
             {"promoteTemplate", Stored(kPromoteTemplate, "[ModifiedTime] real")},
             {"promoteTemplateitem", Stored(kPromoteTemplateItem)},
             {"promoteTemplateitemImage", Stored(kPromoteTemplateItemImage)},
@@ -69,6 +70,8 @@ TEST(SchemaTest, NewAccountDatabaseHoldsExactlyTheStatements)
     for (std::span<const char* const> group :
          {std::span<const char* const>(kMailIndexes), std::span<const char* const>(kMailComplexFileIndexes),
           std::span<const char* const>(kAddresBookIndexes), std::span<const char* const>(kConversationIndexes), std::span<const char* const>(kConversationItemIndexes),
+          std::span<const char* const>(kConversationItemLookupIndexes),
+          std::span<const char* const>(kConversationAddressIndexes),
           std::span<const char* const>(kPromoteTemplateItemIndexes),
           std::span<const char* const>(kPromoteTemplateItemImageIndexes)})
         for (const char* index : group) {
@@ -87,10 +90,13 @@ TEST(SchemaTest, NewAccountDatabaseHoldsExactlyTheStatements)
     auto reopened = OpenAccountDatabase(path);
     EXPECT_EQ(SchemaOf(*reopened), expected);
 
-    // An account made before the folder-and-date and address-book indexes
-    // gets them when opened.
+    // An account made before the folder-and-date, address-book and
+    // conversation lookups gets them when opened.
     reopened->ExecSQL("drop index [Mail_Index_TypeDate]");
     reopened->ExecSQL("drop index [AddresBook_Index_Email]");
+    reopened->ExecSQL("drop index [ConversationItem_Index_EmailId]");
+    reopened->ExecSQL("drop index [ConversationItem_Index_ConversationDate]");
+    reopened->ExecSQL("drop table [ConversationAddress]");
     reopened.reset();
     EXPECT_EQ(SchemaOf(*OpenAccountDatabase(path)), expected);
 }

@@ -80,8 +80,8 @@ TEST_F(UpgradeTest, AnOldFolderIsBroughtUpToDateOnce)
     EXPECT_TRUE(fs::exists(FData.Path() / kUpgradeMarker));
 
     TSQLiteDatabase db(AccountDb(kLive));
-    for (const char* table : {"MailHeader", "NameList", "Conversation", "ConversationItem", "promoteTemplate",
-                              "promoteTemplateitem", "promoteTemplateitemImage", "Sign"})
+    for (const char* table : {"MailHeader", "NameList", "Conversation", "ConversationItem", "ConversationAddress",
+                              "promoteTemplate", "promoteTemplateitem", "promoteTemplateitemImage", "Sign"})
         EXPECT_TRUE(db.TableExists(table)) << table;
     const auto mail = ColumnsOf(db, "Mail");
     EXPECT_EQ(mail.size(), 27u);

@@ -11,10 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -148,6 +150,44 @@ TEST_F(ConversationTest, ThreeCorrespondentsFollowTheMailsAndARebuildGivesTheSam
     expected[me].second.erase("carol");
     EXPECT_EQ(Index(), expected);
     EXPECT_EQ(Rebuilt(), expected);
+}
+
+TEST_F(ConversationTest, NewCorrespondentsAndMailsGoneForGoodLeaveWhatARebuildGives)
+{
+    const std::string me = "sales@example.com";
+    std::map<std::string, TRcResPath*> mails;
+    auto store = [&](TAccountFolderType aFolder, const std::string& aSubject, const std::string& aFrom,
+                     const std::string& aTo, TDateTime aDate) {
+        mails[aSubject] = Store(aFolder, aSubject, aFrom, aTo, aDate);
+    };
+    auto gone = [&](const std::string& aSubject) {
+        TRcResPath* path = mails.at(aSubject);
+        Mails()->DeleteMail(path);
+        Mails()->DeleteMail(Folder(aftThrashBag)->Append(path->Last()));
+    };
+    // Each step is checked against a rebuild, from which the next starts.
+    const std::vector<std::pair<std::string, std::function<void()>>> steps = {
+        {"written to two", [&] { store(aftInBox, "to two", "bob@b.com", me + ", Dave <DAVE@d.com>", 1); }},
+        {"second of two senders", [&] { store(aftInBox, "two senders", "eve@e.com, dave@d.com", me, 2); }},
+        {"mine", [&] { store(aftOutBox, "mine old", me, "bob@b.com", 3); }},
+        {"mine, same date", [&] { store(aftOutBox, "mine tie", me, "bob@b.com", 3); }},
+        {"mine, newer", [&] { store(aftOutBox, "mine new", me, "bob@b.com", 5); }},
+        {"bob, newest", [&] { store(aftInBox, "bob late", "bob@b.com", me, 6); }},
+        {"first from dave", [&] { store(aftInBox, "dave", "dave@d.com", me, 4); }},
+        {"my newest gone", [&] { gone("mine new"); }},
+        {"one of the tie gone", [&] { gone("mine tie"); }},
+        {"bob's newest gone", [&] { gone("bob late"); }},
+        {"dave's only mail gone", [&] { gone("dave"); }},
+        {"dave again", [&] { store(aftInBox, "dave again", "dave@d.com", me, 7); }},
+    };
+    for (const auto& [name, step] : steps) {
+        step();
+        const TIndex incremental = Index();
+        EXPECT_EQ(Rebuilt(), incremental) << name;
+    }
+    const TIndex last = Index();
+    EXPECT_EQ(last.at("dave@d.com").second, (std::set<std::string>{"to two", "two senders", "dave again"}));
+    EXPECT_EQ(last.at(me).first, "mine old @3.000000");
 }
 
 TEST_F(ConversationTest, TheIndexIsBuiltOnceAndNeverStopsAMailFromBeingStored)
