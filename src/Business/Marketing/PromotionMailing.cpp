@@ -147,6 +147,12 @@ TPromotionCheck TPromotionMailing::Check()
 
 TRcResPathList* TPromotionMailing::Send()
 {
+    // Nobody to send to: no draft is left behind for a mailing that
+    // cannot be split.
+    if (FRecipients.empty()) {
+        const std::string text = Msg("SendMailNoMailAddress");
+        throw Exception(text.empty() ? std::string("SendMailNoMailAddress") : text);
+    }
     if (FMessageFile.empty())
         Collect();
     TAccountMailManager* mails = TAccountMailManager::AccountMailManager();

@@ -126,6 +126,7 @@ TEST_F(PromotionSendTest, ChecksStopTheSendingInOrder)
     const TPromotionCheck none = nobody.Check();
     EXPECT_EQ(none.Kind, TPromotionCheck::kRefused);
     EXPECT_EQ(none.Key, "SendMailNoMailAddress");
+    EXPECT_ANY_THROW(nobody.Send());
 
     TPromotionMailing typed(FCatalogue.Folder()->Append(
         TRcResId::CreateAndAutoRelease(rtPromoteTemplate, "0123456789ABCDEF0123456789ABCDEF")));
