@@ -19,6 +19,8 @@
 #include "Marketing/ProductGroupManager.h"
 #include "Marketing/ProductManager.h"
 #include "Marketing/ProductVisitorFactories.h"
+#include "Marketing/PromoteTemplateManager.h"
+#include "Marketing/PromoteTemplateVisitorFactories.h"
 #include "Marketing/StationeryVisitorFactories.h"
 #include "Marketing/TemplateManager.h"
 #include "Resource/ResourceManager.h"
@@ -56,6 +58,9 @@ const TConversationItemListResVisitorFactory kConversationItemFactory;
 const TProductGroupResVisitorFactory kProductGroupFactory;
 const TProductResVisitorFactory kProductFactory;
 const TProductImageResVisitorFactory kProductImageFactory;
+const TAccountPromoteTemplateFolderResVisitorFactory kPromoteTemplateFolderFactory;
+const TPromoteTemplateResVisitorFactory kPromoteTemplateFactory;
+const TPromoteTemplateItemResVisitorFactory kPromoteTemplateItemFactory;
 
 // The visitor factory of each resource type; domains add theirs here as
 // they are built.
@@ -80,6 +85,9 @@ const TResVisitorFactoryEntry kVisitorFactories[] = {
     {rtProductGroup, &kProductGroupFactory},
     {rtProduct, &kProductFactory},
     {rtProductImage, &kProductImageFactory},
+    {rtPromoteTemplateFolder, &kPromoteTemplateFolderFactory},
+    {rtPromoteTemplate, &kPromoteTemplateFactory},
+    {rtPromoteTemplateItem, &kPromoteTemplateItemFactory},
 };
 
 // The resource manager is built with the program's factories.
@@ -110,6 +118,8 @@ constexpr TSingletonClass kConversationItemManager =
     SingletonClassOf<TConversationItemManager>("TConversationItemManager");
 constexpr TSingletonClass kProductManager = SingletonClassOf<TProductManager>("TProductManager");
 constexpr TSingletonClass kProductGroupManager = SingletonClassOf<TProductGroupManager>("TProductGroupManager");
+constexpr TSingletonClass kPromoteTemplateManager =
+    SingletonClassOf<TPromoteTemplateManager>("TPromoteTemplateManager");
 
 // The managers join these tables as they are built.
 constexpr TSingletonClass kBuildOrder[] = {
@@ -122,7 +132,7 @@ constexpr TSingletonClass kBuildOrder[] = {
     kMailFilterManager,       kLetterManager,
     kSecretaryManager,        kConversationManager,
     kConversationItemManager, kProductManager,
-    kProductGroupManager};
+    kProductGroupManager,     kPromoteTemplateManager};
 // Mail files left by a crash go before any mail job can run.
 constexpr TBusinessCall kInitCallTable[] = {
     {"TAccountMailManager.SweepMailFiles",
@@ -178,7 +188,7 @@ constexpr TSingletonClass kReleaseOrder[] = {
     kTemplateManager,         kServerDriver,
     kAppUpdateManager,        kNameListManager,
     kMailFilterManager,       kLetterManager,
-    kSecretaryManager};
+    kSecretaryManager,        kPromoteTemplateManager};
 
 const TBusinessLifecycle kLifecycle{kBuildOrder, kInitCalls, kUnInitCalls, kReleaseOrder};
 

@@ -126,7 +126,7 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
                                         "TTemplateManager", "TAppUpdateManager", "TNameListManager",
                                         "TMailFilterManager", "TLetterManager", "TSecretaryManager",
                                         "TConversationManager", "TConversationItemManager",
-                                        "TProductManager", "TProductGroupManager"}));
+                                        "TProductManager", "TProductGroupManager", "TPromoteTemplateManager"}));
     EXPECT_EQ(names(lifecycle.InitCalls),
               (std::vector<std::string>{"TAccountMailManager.SweepMailFiles", "TTemplateManager.Init",
                                         "TLetterManager.Init", "TConversationManager.Init", "TServerDriver.Init"}));
@@ -138,7 +138,7 @@ TEST_F(BusinessLifecycleTest, TheProgramsOrders)
                                         "TAccountAddressBookGroupManager", "TAccountAddressBookManager",
                                         "TAccountManager", "TTemplateManager", "TServerDriver", "TAppUpdateManager",
                                         "TNameListManager", "TMailFilterManager", "TLetterManager",
-                                        "TSecretaryManager"}));
+                                        "TSecretaryManager", "TPromoteTemplateManager"}));
 }
 
 } // namespace
