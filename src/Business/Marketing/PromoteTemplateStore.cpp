@@ -7,15 +7,16 @@
 
 namespace {
 
-// The template table names its modification column [ModifyTime] (the item
-// tables say [ModifiedTime]); the statements follow the tables.
+// The template table was created with [ModifyTime]; every account database
+// also has [ModifiedTime] (the upgrade adds it), which is the column the
+// program has always written and read, so the statements use that one.
 constexpr const char* kTemplateIds = "select [id] from [promoteTemplate] order by [createtime]";
 constexpr const char* kLoadTemplate =
-    "select    [Id] , [Name] , [PromotionContent] , [DeleteFlag] , [CreateTime] , [ModifyTime] , [DeleteTime] "
+    "select    [Id] , [Name] , [PromotionContent] , [DeleteFlag] , [CreateTime] , [ModifiedTime] , [DeleteTime] "
     "from [promoteTemplate] where [id] = ?";
 constexpr const char* kCountTemplate = "select count(0) from [promoteTemplate] where [id] = ?";
 constexpr const char* kReplaceTemplate =
-    "replace into [promoteTemplate](   [id], [Name],[PromotionContent] , [DeleteFlag], [CreateTime],[ModifyTime],"
+    "replace into [promoteTemplate](   [id], [Name],[PromotionContent] , [DeleteFlag], [CreateTime],[ModifiedTime],"
     "[DeleteTime] )  values(   ?,?,?,  ?,?,?,?)";
 constexpr const char* kDeleteTemplate = "delete from [promoteTemplate] where ([id] = ?)";
 constexpr const char* kNameTaken = "select count(1) from [promoteTemplate] where  [id] <> ? and [Name] = ?  ";
