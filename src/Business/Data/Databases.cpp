@@ -134,12 +134,8 @@ std::unique_ptr<TSQLiteDatabase> OpenAccountDatabase(const std::filesystem::path
     // The folder-and-date index came after the data upgrade of this
     // version had run on some folders: made once here (a second or so on a
     // very large account), so every account lists its newest mails at once.
-    if (db->TableExists("Mail")) {
-        TSQLiteUniTable index(*db, "select 1 from [sqlite_master] where [type] = 'index' and [name] = ?");
-        index.BindStr(1, schema::kMailTypeDateIndexName);
-        if (index.Eof())
-            TTransaction::Run(*db, [&] { db->ExecSQL(schema::kMailTypeDateIndex); });
-    }
+    const char* const mailIndexes[] = {schema::kMailTypeDateIndex};
+    AddMissingIndexes(*db, "Mail", mailIndexes);
     // The address book's indexes came later too; an account without them
     // gets them once, here.
     AddAddressBookIndexes(*db);

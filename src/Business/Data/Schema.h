@@ -16,7 +16,6 @@ inline constexpr const char* kInfo = "create table [Info] (    [Field] text prim
 inline constexpr const char* kMail = "create table [Mail] (    [Id] text primary key  , [Type] integer  , [SorceResId] text  , [SorceType] integer  , [SeenFlag] integer  , [SourceLanguage] integer  , [TargetLanguage] integer  , [SendReciveState] integer  , [Uid] text  , [MessageId] text  , [From] text  , [To] text  , [Subject] text  , [Date] real  , [HasAttachmentFlag] integer  , [Size] integer   , [NorvelUid] text   , [QunFaFlag] Varchar(2)   , [References] Boolean   , [ReceiptSend] Boolean   , [MailSummary] text   , [reTranslation] varchar(2)   , [UserSecretary] Boolean    , [Secretaryer] text   , [SecretaryFlag] varchar(2)   , [SecretaryedType] varchar(2)   , [SecretaryMemo] text)";
 // Ours: a folder's newest mails without sorting the folder (the mail
 // list's first screen).
-inline constexpr const char* kMailTypeDateIndexName = "Mail_Index_TypeDate";
 inline constexpr const char* kMailTypeDateIndex = "create index [Mail_Index_TypeDate] ON [Mail]([Type], [Date] desc)";
 inline constexpr const char* kMailIndexes[] = {
     "create index [Mail_Index_Type] ON [Mail]([Type])",

@@ -167,23 +167,38 @@ void AddMissingIndexes(TSQLiteDatabase& aDb, const std::string& aTable, std::spa
 {
     if (!aDb.TableExists(aTable))
         return;
+    // Looked at first, so a file that has them all (every open of an
+    // account) takes no write lock.
+    std::vector<const char*> missing;
+    const auto existing = PragmaNames(aDb, "index_list", aTable);
+    for (const char* statement : aStatements)
+        if (!Contains(existing, IndexNameOf(statement)))
+            missing.push_back(statement);
+    if (missing.empty())
+        return;
     UpgradeStep(aDb, aTable.c_str(), [&] {
-        const auto existing = PragmaNames(aDb, "index_list", aTable);
-        for (const char* statement : aStatements)
-            if (!Contains(existing, IndexNameOf(statement)))
+        const auto now = PragmaNames(aDb, "index_list", aTable);
+        for (const char* statement : missing)
+            if (!Contains(now, IndexNameOf(statement)))
                 aDb.ExecSQL(statement);
     });
 }
 
+bool HasColumns(TSQLiteDatabase& aDb, const std::string& aTable, std::initializer_list<const char*> aColumns)
+{
+    if (!aDb.TableExists(aTable))
+        return false;
+    const auto columns = PragmaNames(aDb, "table_info", aTable);
+    for (const char* column : aColumns)
+        if (!Contains(columns, column))
+            return false;
+    return true;
+}
+
 void AddAddressBookIndexes(TSQLiteDatabase& aDb)
 {
-    if (!aDb.TableExists("AddresBook"))
-        return;
-    const auto columns = PragmaNames(aDb, "table_info", "AddresBook");
-    for (const char* column : {"Email", "LastName", "FirstName", "GroupId", "CreateTime"})
-        if (!Contains(columns, column))
-            return;
-    AddMissingIndexes(aDb, "AddresBook", schema::kAddresBookIndexes);
+    if (HasColumns(aDb, "AddresBook", {"Email", "LastName", "FirstName", "GroupId", "CreateTime"}))
+        AddMissingIndexes(aDb, "AddresBook", schema::kAddresBookIndexes);
 }
 
 void AddConversationLookups(TSQLiteDatabase& aDb)
@@ -191,13 +206,8 @@ void AddConversationLookups(TSQLiteDatabase& aDb)
     if (!aDb.TableExists("ConversationAddress"))
         UpgradeStep(aDb, "ConversationAddress", [&] { aDb.ExecSQL(schema::kConversationAddress); });
     AddMissingIndexes(aDb, "ConversationAddress", schema::kConversationAddressIndexes);
-    if (!aDb.TableExists("ConversationItem"))
-        return;
-    const auto columns = PragmaNames(aDb, "table_info", "ConversationItem");
-    for (const char* column : {"EmailId", "Conversationid", "MailDate"})
-        if (!Contains(columns, column))
-            return;
-    AddMissingIndexes(aDb, "ConversationItem", schema::kConversationItemLookupIndexes);
+    if (HasColumns(aDb, "ConversationItem", {"EmailId", "Conversationid", "MailDate"}))
+        AddMissingIndexes(aDb, "ConversationItem", schema::kConversationItemLookupIndexes);
 }
 
 void UpdateAccountDataBase(TSQLiteDatabase& aDb)

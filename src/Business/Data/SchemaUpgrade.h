@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <initializer_list>
 #include <span>
 #include <string>
 
@@ -23,6 +24,10 @@ void AddMissingColumns(TSQLiteDatabase& aDb, const std::string& aTable, std::spa
 // Each "create index [name] …" whose index does not exist yet. A missing
 // table is left alone.
 void AddMissingIndexes(TSQLiteDatabase& aDb, const std::string& aTable, std::span<const char* const> aStatements);
+
+// Whether the table exists and has every one of the columns (names
+// compare ignoring case).
+bool HasColumns(TSQLiteDatabase& aDb, const std::string& aTable, std::initializer_list<const char*> aColumns);
 
 // The address book's own indexes, once its table has the columns they
 // index (an older table gets them from the upgrade first).

@@ -23,39 +23,39 @@ void PrintTo(TAnswer aAnswer, std::ostream* aOut)
     *aOut << (aAnswer == TAnswer::InUse ? "in use" : aAnswer == TAnswer::NotInUse ? "not in use" : "refused");
 }
 
-struct TAccountSpec {
+struct TAccountSetup {
     TDb Db;
     bool Deleted = false;
 };
 
 // A data folder with these accounts, listed in this order, each with the
 // promotion template items its database is given.
-void MakeAccounts(const fs::path& aData, const std::vector<TAccountSpec>& aAccounts, const std::string& aProductId)
+void MakeAccounts(const fs::path& aData, const std::vector<TAccountSetup>& aAccounts, const std::string& aProductId)
 {
     auto accounts = EnsureAccountsDb(aData);
     int order = 0;
-    for (const auto& spec : aAccounts) {
+    for (const auto& account : aAccounts) {
         const std::string id = NewGuidId();
         accounts->ExecSQL("insert into [Account]([id], [Order], [Delete]) values(?, ?, ?)", [&](TSQLiteQueryEx& q) {
             q.BindStr(1, id);
             q.BindInteger(2, ++order);
-            q.BindInteger(3, spec.Deleted ? 1 : 0);
+            q.BindInteger(3, account.Deleted ? 1 : 0);
         });
         const fs::path file = aData / "Accounts" / id / "Account.db";
-        if (spec.Db == TDb::None)
+        if (account.Db == TDb::None)
             continue;
-        if (spec.Db == TDb::Unreadable) {
+        if (account.Db == TDb::Unreadable) {
             fs::create_directories(file.parent_path());
             std::ofstream(file) << "this is no database, but it is long enough to be mistaken for a header page";
             continue;
         }
         auto db = CreateAccountDatabase(file);
-        if (spec.Db == TDb::NoItemTable)
+        if (account.Db == TDb::NoItemTable)
             db->ExecSQL("drop table [promoteTemplateitem]");
         else
             db->ExecSQL("insert into [promoteTemplateitem]([Id], [productid]) values(?, ?)", [&](TSQLiteQueryEx& q) {
                 q.BindStr(1, NewGuidId());
-                q.BindStr(2, spec.Db == TDb::UsesIt ? aProductId : NewGuidId());
+                q.BindStr(2, account.Db == TDb::UsesIt ? aProductId : NewGuidId());
             });
     }
 }
@@ -64,7 +64,7 @@ TEST(ProductInUseTest, AnyAccountsTemplateItemKeepsTheProduct)
 {
     struct TCase {
         const char* Name;
-        std::vector<TAccountSpec> Accounts;
+        std::vector<TAccountSetup> Accounts;
         TAnswer Answer;
     } cases[] = {
         {"no account list", {}, TAnswer::NotInUse},

@@ -73,19 +73,19 @@ public:
 
     // A template over the products, each item with the pictures of its
     // product at the given positions; saved, its path returned.
-    struct TItemSpec {
+    struct TItemChoice {
         TRcProduct* Product;
         std::vector<int> Pictures;
     };
-    TRcResPath* SaveTemplate(TRcPromoteTemplate* aTemplate, const std::vector<TItemSpec>& aItems)
+    TRcResPath* SaveTemplate(TRcPromoteTemplate* aTemplate, const std::vector<TItemChoice>& aItems)
     {
         aTemplate->FItems->Clear();
-        for (const TItemSpec& spec : aItems) {
+        for (const TItemChoice& wanted : aItems) {
             TRcPromoteTemplateItem* item = Templates()->CreatePromoteTemplateItem();
-            item->FProductId = spec.Product->Id();
-            for (int index : spec.Pictures) {
+            item->FProductId = wanted.Product->Id();
+            for (int index : wanted.Pictures) {
                 TRcPromoteTemplateItemImage* image = Templates()->CreatePromoteTemplateItemImage();
-                image->FProductImageId = spec.Product->FImages->GetItem(index)->Id();
+                image->FProductImageId = wanted.Product->FImages->GetItem(index)->Id();
                 item->FProductImages->Add(image);
             }
             aTemplate->FItems->Add(item);
